@@ -1,0 +1,23 @@
+# Shared by run.sh and test.sh: install what is missing, configure, build.
+
+ORBA_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev"
+
+orba_install_packages() {
+    local missing=()
+    for pkg in $ORBA_PACKAGES; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+}
+
+# orba_build BUILD_DIR [extra cmake arguments...]
+orba_build() {
+    local dir="$1"; shift
+    cmake -S "$ORBA_ROOT" -B "$ORBA_ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$ORBA_ROOT/$dir" -j"$(nproc)"
+}

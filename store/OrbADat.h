@@ -1,0 +1,51 @@
+#pragma once
+// The program's one shared data model: every window reads and writes these
+// values directly, on the window thread. Names and notes are kept as the
+// CP1251 bytes that the files and the instrument hold; the windows convert
+// them to Unicode when they show them (see store/Cp1251.h).
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+// Configuration values (orbisk_m.cnf).
+constexpr int SensorTableSize = 36;      // words 0..31 are saved
+constexpr int SavedSensorWords = 32;
+constexpr int VolumeCoefWord = 17;
+
+extern int PortNumber;                   // 1..9, 0 tolerated
+extern QString PortName;                 // "COM1"
+extern int SensorNumber;                 // 0..65535
+extern QString SensorNumberText;         // "1"
+extern int ConfigNumber;                 // 583729
+extern std::array<int, SensorTableSize> SensorTable;
+extern std::array<int, SensorTableSize> SensorTableSaved;
+extern int VolumeCoef;                   // 100, word 17 kept outside the table
+
+// Stored data (orbisk_a.lst, orbisk_a.dat). Lists are numbered 1..8; index 0
+// is unused so that ListNames[ListNo] reads as the record says.
+constexpr int ListCount = 8;
+constexpr int PersonsPerList = 64;
+constexpr int NameLength = 16;
+constexpr int ResultSlots = 9300;
+
+extern std::array<QByteArray, ListCount + 1> ListNames;
+extern std::array<std::array<QByteArray, PersonsPerList>, ListCount + 1> PersonNames;
+extern int ResultCount;
+
+// Selections and PC date parts (not saved).
+extern int CurrentList;                  // 1..8
+extern int CurrentPerson;                // 0..63
+extern int StatPage;
+extern int TodayYear2;                   // 3
+extern int TodayMonth;                   // 8
+extern int TodayDay;                     // 27
+extern QString DailyFileName;            // "30_11.txt"
+
+extern QByteArray SensorNote;            // 20 spaces
+
+// File names, relative to the working directory.
+inline constexpr const char *ConfigFileName = "orbisk_m.cnf";
+inline constexpr const char *ListFileName = "orbisk_a.lst";
+inline constexpr const char *ResultsFileName = "orbisk_a.dat";

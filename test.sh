@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds the program and runs every test: first a plain build, then the same
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+ORBA_ROOT="$(cd "$(dirname "$0")" && pwd)"
+. "$ORBA_ROOT/scripts/common.sh"
+
+orba_install_packages
+export QT_QPA_PLATFORM=offscreen
+
+orba_build build -DORBA_BUILD_TESTS=ON
+(cd "$ORBA_ROOT/build" && ctest --output-on-failure -j2)
+
+orba_build build-sanitize -DORBA_SANITIZE=ON -DORBA_BUILD_TESTS=ON
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd "$ORBA_ROOT/build-sanitize" && ctest --output-on-failure -j2)

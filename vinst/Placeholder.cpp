@@ -1,0 +1,1 @@
+int VinstPlaceholder() { return 0; }
