@@ -1,10 +1,502 @@
 #include "exchange/Obmen.h"
 
+#include "exchange/ExchVars.h"
+#include "exchange/Transfers.h"
+#include "panel/Pribor.h"
+#include "panel/SensorGrid.h"
+#include "service/Debug.h"
+#include "shell/Message.h"
+#include "store/OrbADat.h"
+#include "volume/DebVol.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QShowEvent>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
 TObmenF *ObmenF = nullptr;
+
+namespace {
+
+const QString ReadMemoryLog = QStringLiteral("Считывание  памяти  прибора ... ");
+const QString ReadClockLog = QStringLiteral("Считывание времени и даты из прибора ... ");
+const QString WriteClockLog = QStringLiteral("Запись в микросхему  часов ... ");
+const QString NoLinkText = QStringLiteral("Нет связи с прибором");
+
+constexpr uint8_t ClockReplyLength = 16;
+constexpr uint8_t ClockRegisterCount = 10;
+constexpr uint8_t CorrectionReplyLength = 7;
+constexpr uint8_t CorrectionRegister = 24;
+constexpr uint8_t ClearedRegisters = 32;
+constexpr int ProgressSteps = 7;
+constexpr int WriteAdvance = 4;   // write frames carry 8 bytes but advance by 4
+
+QToolButton *MakeSpeedButton(QWidget *parent, const char *name, const QString &hint, QStyle::StandardPixmap icon)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    button->setIcon(parent->style()->standardIcon(icon));
+    button->setFixedSize(40, 40);
+    return button;
+}
+
+} // namespace
 
 TObmenF::TObmenF(QWidget *parent) : QDialog(parent)
 {
     setObjectName("ObmenF");
     setWindowTitle(QStringLiteral("Обмен  с  прибором"));
-    resize(400, 300);
+    QFont bold = font();
+    bold.setBold(true);
+    setFont(bold);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    Progres = new QProgressBar(Panel1);
+    Progres->setObjectName("Progres");
+    Progres->setFixedWidth(481);
+    Progres->setRange(0, 100);
+    Progres->setValue(0);
+    auto *panel1Layout = new QHBoxLayout(Panel1);
+    panel1Layout->addWidget(Progres);
+
+    Panel2 = new QFrame(this);
+    Panel2->setObjectName("Panel2");
+    Panel2->setFrameShape(QFrame::StyledPanel);
+    Memo = new QPlainTextEdit(Panel2);
+    Memo->setObjectName("Memo");
+    Memo->setReadOnly(true);
+    Key_Stop = MakeSpeedButton(Panel2, "Key_Stop", QStringLiteral("Остановить  обмен"), QStyle::SP_MediaStop);
+    Key_Exit = MakeSpeedButton(Panel2, "Key_Exit", QStringLiteral("Выход"), QStyle::SP_DialogCloseButton);
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(Key_Stop);
+    buttons->addWidget(Key_Exit);
+    buttons->addStretch();
+    auto *panel2Layout = new QHBoxLayout(Panel2);
+    panel2Layout->addWidget(Memo);
+    panel2Layout->addLayout(buttons);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Panel1);
+    layout->addWidget(Panel2);
+    resize(520, 240);
+
+    TimerIO = new QTimer(this);
+    TimerIO->setObjectName("TimerIO");
+    TimerIO->setInterval(3000);
+
+    Port = new TCommEr(this);
+    Port->setObjectName("Port");
+    Port->SetCommName("COM1");
+    Port->SetBaudRate(19200);
+    Port->SetDtrControl(TDtrControl::DtrDisable);
+    Port->SetRtsControl(TRtsControl::RtsDisable);
+    Port->SetReadIntervalTimeout(DefaultReadIntervalMs);
+    Port->SetReadTotalTimeoutMultiplier(0);
+    Port->SetReadTotalTimeoutConstant(0);
+    Port->SetWriteTotalTimeoutMultiplier(0);
+    Port->SetWriteTotalTimeoutConstant(0);
+    Port->OnReceiveData = [this](TCommEr *sender, const uint8_t *buffer, uint16_t length) {
+        PortReceiveData(sender, buffer, length);
+    };
+
+    connect(TimerIO, &QTimer::timeout, this, &TObmenF::TimerIOTimer);
+    connect(Key_Stop, &QToolButton::clicked, this, &TObmenF::Key_StopClick);
+    connect(Key_Exit, &QToolButton::clicked, this, &TObmenF::Key_ExitClick);
+}
+
+TObmenF::~TObmenF()
+{
+    Port->CloseComm();
+}
+
+void TObmenF::PlaceAt(int top, int left)
+{
+    move(left < 0 ? x() : left, top);
+}
+
+void TObmenF::SetReadIntervalTimeout(uint32_t ms)
+{
+    Port->SetReadIntervalTimeout(ms);
+}
+
+void TObmenF::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The exchange starts once the modal loop runs, so that it can also end
+    // (and close the window) at once.
+    if (!event->spontaneous())
+        QMetaObject::invokeMethod(this, &TObmenF::FormActivate, Qt::QueuedConnection);
+}
+
+void TObmenF::reject()
+{
+    // Closing the window any other way is the exit button.
+    if (isVisible())
+        Key_ExitClick();
+}
+
+void TObmenF::FormActivate()
+{
+    if (!isVisible() || Running)
+        return;
+    Key_Stop->setDown(false);
+    Key_Exit->setDown(false);
+    Memo->clear();
+
+    const bool probe = PanelLinkTest || ServiceLinkTest;
+    Panel1->setVisible(!probe || WatchMode);
+    Key_Stop->setVisible(probe || WatchMode);
+
+    try {
+        OpenLink();
+    } catch (const ECommsError &e) {
+        ShowError(e.Message(), e.Reason());
+        // The exchange never started: the caller must not take it for done.
+        StopExch = true;
+        NoLink = true;
+        VolumeStart = false;
+        done(QDialog::Rejected);
+        return;
+    }
+    Running = true;
+    StartExchange();
+}
+
+void TObmenF::OpenLink()
+{
+    Port->SetCommName(PortName);
+    Port->OpenComm();
+    AddLog(PortName + QStringLiteral("  - открыт"));
+    NoLink = false;
+}
+
+void TObmenF::CloseLink()
+{
+    Port->CloseComm();
+    AddLog(PortName + QStringLiteral("   - закрыт"));
+}
+
+void TObmenF::AddLog(const QString &line)
+{
+    Memo->appendPlainText(line);
+}
+
+void TObmenF::SetAddress(int32_t address)
+{
+    ExchAddress = address;
+    ExchAddrLo = static_cast<uint8_t>(address & 0xFF);
+    ExchAddrHi = static_cast<uint8_t>((address >> 8) & 0xFF);
+}
+
+void TObmenF::StartExchange()
+{
+    StartAddress = ExchAddress;
+    EndAddress = ExchAddress + ExchCount;
+    SetAddress(ExchAddress);
+    TimerIO->setInterval(SilenceIntervalMs);
+
+    if (!BuildFirstFrame()) {
+        // No frame belongs to this mode: sending the previous exchange's
+        // frame again could write the instrument's memory.
+        EndSilently();
+        NoLink = true;
+        done(QDialog::Rejected);
+        return;
+    }
+    RetryCount = 0;
+    SendFrame();
+    AwaitReply = true;
+}
+
+bool TObmenF::BuildFirstFrame()
+{
+    switch (ExchMode) {
+    case ModeReadMemory:
+    case ModeReadMemory2:
+        TxFrame = MemoryReadFrame(ExchMode == ModeReadMemory ? CmdReadMemory : CmdReadMemory2,
+                                  ExchAddrLo, ExchAddrHi, static_cast<uint8_t>(ExchCount & 0xFF));
+        AddLog(ReadMemoryLog);
+        if (ExchMode == ModeReadMemory) {
+            ProgressStep = ProgressStep < ProgressSteps ? ProgressStep + 1 : 0;
+            Progres->setValue(ProgressStep);
+        }
+        return true;
+    case ModeReadClock:
+        TxFrame = RegisterReadFrame(ExchAddrLo, ClockRegisterCount, ClockReplyLength);
+        AddLog(ReadClockLog);
+        return true;
+    case ModeWriteMemory:
+        TxFrame = WriteFrameAtOffset();
+        return true;
+    case ModeWriteClock:
+        ClockByte1 = ClockImage[0];
+        ClockByte2 = ClockImage[1];
+        ExchAddress = ExchAddrLo;
+        TxFrame = RegisterWriteFrame(ExchAddrLo, ClockByte1, ClockByte2);
+        AddLog(WriteClockLog);
+        return true;
+    case ModeWriteCorrection:
+        SetAddress(CorrectionRegister);
+        ClockByte1 = CorrectionByte;
+        TxFrame = RegisterWriteFrame(ExchAddrLo, ClockByte1, ClockByte1);
+        AddLog(WriteClockLog);
+        return true;
+    case ModeReadCorrection:
+        TxFrame = RegisterReadFrame(CorrectionRegister, 2, CorrectionReplyLength);
+        AddLog(ReadClockLog);
+        return true;
+    case ModeClearRegisters:
+        SetAddress(ClearedRegisters);
+        ClockByte1 = 0;
+        ClockByte2 = 0;
+        TxFrame = RegisterWriteFrame(ExchAddrLo, ClockByte1, ClockByte2);
+        AddLog(WriteClockLog);
+        return true;
+    default:
+        return false;
+    }
+}
+
+RequestFrame TObmenF::WriteFrameAtOffset() const
+{
+    int n = std::clamp<int32_t>(WriteRemaining, 0, MaxWriteChunk);
+    // Never read beyond the buffer, whatever the caller asked for.
+    const int offset = std::clamp<int32_t>(WriteOffset, 0, TransferBufferSize);
+    n = std::min(n, TransferBufferSize - offset);
+    return MemoryWriteFrame(ExchAddrLo, ExchAddrHi, TransferBuffer.data() + offset, static_cast<uint8_t>(n));
+}
+
+void TObmenF::SendFrame()
+{
+    RxCount = 0;
+    Port->SendData(TxFrame.bytes.data(), TxFrame.length);
+    TimerIO->start();
+}
+
+void TObmenF::PortReceiveData(TCommEr *, const uint8_t *Buffer, uint16_t BufferLength)
+{
+    for (uint16_t i = 0; i < BufferLength && Running; ++i) {
+        RxBuffer[RxCount] = Buffer[i];
+        ++RxCount;
+        if (RxCount != TxFrame.replyLength)
+            continue;
+
+        TimerIO->stop();
+        AwaitReply = false;
+        CheckReply();
+        // Bytes beyond the reply in this delivery count toward the next one.
+        RxCount = 0;
+        if (ReplyBad) {
+            if (++RetryCount <= MaxRetries) {
+                SendFrame();
+                AwaitReply = true;
+            } else {
+                ExchDone = true;
+            }
+        }
+        if (ExchDone)
+            FinishExchange();
+    }
+}
+
+uint16_t TObmenF::EchoedAddress() const
+{
+    return static_cast<uint16_t>(RxBuffer[3] | (RxBuffer[4] << 8));
+}
+
+void TObmenF::TakeReadData()
+{
+    // The copy is always 256 bytes, whatever was asked for: beyond the reply
+    // lie the bytes of earlier replies.
+    std::copy_n(RxBuffer.begin() + ReplyHeaderLength, 256, TransferBuffer.begin());
+    for (int k = 0; k < TransferWordCount; ++k)
+        TransferWords[k] = TransferBuffer[2 * k] + 256 * TransferBuffer[2 * k + 1];
+}
+
+void TObmenF::CheckReply()
+{
+    ReplyBad = false;
+    ExchDone = false;
+    if (PanelLinkTest || ServiceLinkTest) {
+        NextFrame();
+        return;
+    }
+    switch (TxFrame.command()) {
+    case CmdReadMemory:
+    case CmdReadMemory2:
+        if (EchoedAddress() == ExchAddress) {
+            TakeReadData();
+            ExchDone = true;
+        } else {
+            ReplyBad = true;
+        }
+        break;
+    case CmdReadRegisters:
+        if (RxBuffer[3] == ExchAddress) {
+            std::copy_n(RxBuffer.begin() + ReplyHeaderLength, 10, TransferBuffer.begin());
+            ExchDone = true;
+        } else {
+            ReplyBad = true;
+        }
+        break;
+    case CmdWriteMemory:
+        if (EchoedAddress() != ExchAddress) {
+            ReplyBad = true;
+        } else if (WriteRemaining <= MaxWriteChunk) {
+            ExchDone = true;
+        } else {
+            WriteRemaining -= WriteAdvance;
+            WriteOffset += WriteAdvance;
+            SetAddress(ExchAddress + WriteAdvance);
+            NextFrame();
+        }
+        break;
+    case CmdWriteRegisters:
+        NextFrame();
+        break;
+    default:
+        break;
+    }
+}
+
+void TObmenF::RepeatProbe()
+{
+    if (StopExch) {
+        ExchDone = true;
+        return;
+    }
+    RetryCount = 0;
+    SendFrame();
+    AwaitReply = true;
+}
+
+void TObmenF::NextFrame()
+{
+    if (PanelLinkTest || ServiceLinkTest) {
+        if (PanelLinkTest && PriborF)
+            AdvanceTestBar(PriborF->TestProgres);
+        RepeatProbe();
+        return;
+    }
+
+    if (TxFrame.command() == CmdWriteMemory) {
+        TxFrame = WriteFrameAtOffset();
+    } else if (TxFrame.command() == CmdWriteRegisters) {
+        ExchAddress += 2;
+        ExchAddrLo = static_cast<uint8_t>(ExchAddress & 0xFF);
+        ExchAddrHi = 0;
+        switch (ExchAddrLo) {
+        case 27: ClockByte1 = ClockImage[2]; ClockByte2 = ClockImage[3]; break;
+        case 29: ClockByte1 = ClockImage[4]; ClockByte2 = ClockImage[5]; break;
+        case 31: ClockByte1 = ClockImage[6]; ClockByte2 = 0; break;
+        default: break;
+        }
+        TxFrame = RegisterWriteFrame(ExchAddrLo, ClockByte1, ClockByte2);
+    }
+
+    if (ExchCount != 0) {
+        const int percent = static_cast<int>(int64_t(ExchAddress - StartAddress) * 100 / ExchCount);
+        if (percent != LastPercent) {
+            Progres->setValue(percent);
+            LastPercent = percent;
+        }
+    }
+
+    if (ExchAddress >= EndAddress) {
+        ExchDone = true;
+        return;
+    }
+    RetryCount = 0;
+    SendFrame();
+    AwaitReply = true;
+}
+
+void TObmenF::EndSilently()
+{
+    Running = false;
+    TimerIO->stop();
+    AwaitReply = false;
+    CloseLink();
+}
+
+void TObmenF::FinishExchange()
+{
+    EndSilently();
+    done(QDialog::Accepted);
+    if (VolumeStart)
+        HandOverToVolumeWindow();
+}
+
+void TObmenF::TimerIOTimer()
+{
+    TimerIO->stop();
+    if (!AwaitReply || !Running)
+        return;
+
+    if (PanelLinkTest || ServiceLinkTest) {
+        if (PanelLinkTest && PriborF)
+            AdvanceTestBar(PriborF->TestProgresN);
+        if (StopExch) {
+            EndSilently();
+            done(QDialog::Accepted);
+            VolumeStart = false;
+        } else {
+            RetryCount = 0;
+            SendFrame();
+            AwaitReply = true;
+        }
+        return;
+    }
+
+    if (++RetryCount < MaxRetries) {
+        SendFrame();
+        return;
+    }
+    EndSilently();
+    ExchDone = true;
+    NoLink = true;
+    ShowMessage({MessageKind::Error, {}, NoLinkText, {}, QMessageBox::Ok | QMessageBox::Cancel});
+    done(QDialog::Rejected);
+    VolumeStart = false;
+}
+
+void TObmenF::Key_StopClick()
+{
+    StopExch = true;
+}
+
+void TObmenF::Key_ExitClick()
+{
+    StopExch = true;
+    // Leaving ends the exchange at once. A transfer cut short is not a
+    // success; for the link probes the exit is their normal end.
+    EndSilently();
+    if (!PanelLinkTest && !ServiceLinkTest)
+        NoLink = true;
+    done(QDialog::Rejected);
+    VolumeStart = false;
+}
+
+void HandOverToVolumeWindow()
+{
+    VolumeStart = false;   // one hand-off per request of the breath-volume window
+    TakeSensorWords();
+    SensorTable[18] = (SensorTable[5] - SensorTable[6]) / 10;
+    if (DebugF)
+        ShowSensorValues(DebugF->GridS1);
+    VolumeCoef = VolumeCoefFromWord(SensorTable[VolumeCoefWord]);
+    if (DebVolF) {
+        DebVolF->edit_kVol->setText(QString::number(VolumeCoef));
+        DebVolF->show();
+    }
 }

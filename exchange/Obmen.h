@@ -1,13 +1,100 @@
 #pragma once
+// The exchange window: the one path by which the program talks to the
+// instrument. A caller fills the request variables (exchange/ExchVars.h),
+// shows this window modally and reads NoLink when it has closed itself; the
+// functions of exchange/Transfers.h wrap that shape once per transfer.
+//
+// The window opens the port, sends the first frame, collects the reply up
+// to the length it expects, checks the echoed address, stores the data,
+// continues multi-frame transfers, resends after a silent second and gives up
+// after the third with "Нет связи с прибором"; then it closes the port and
+// itself.
+
+#include "exchange/Frames.h"
+#include "serial/CommEr.h"
 
 #include <QDialog>
+#include <array>
+#include <cstdint>
 
-// A window whose contents come with its own part of the program; for now it
-// is an empty window of the right class and caption.
+class QFrame;
+class QPlainTextEdit;
+class QProgressBar;
+class QShowEvent;
+class QTimer;
+class QToolButton;
+
 class TObmenF : public QDialog {
     Q_OBJECT
 public:
     explicit TObmenF(QWidget *parent = nullptr);
+    ~TObmenF() override;
+
+    static constexpr int SilenceIntervalMs = 1000;
+    static constexpr int MaxRetries = 3;
+    static constexpr uint32_t DefaultReadIntervalMs = 100;
+
+    QFrame *Panel1 = nullptr;
+    QProgressBar *Progres = nullptr;   // callers set its maximum before long transfers
+    QFrame *Panel2 = nullptr;
+    QPlainTextEdit *Memo = nullptr;
+    QToolButton *Key_Stop = nullptr;
+    QToolButton *Key_Exit = nullptr;
+    QTimer *TimerIO = nullptr;
+    TCommEr *Port = nullptr;
+
+    // Handlers.
+    void FormActivate();
+    void PortReceiveData(TCommEr *Sender, const uint8_t *Buffer, uint16_t BufferLength);
+    void TimerIOTimer();
+    void Key_StopClick();
+    void Key_ExitClick();
+
+    // Puts the window's top edge at `top` (and its left edge at `left` when
+    // given) for the next exchange, so that it leaves the caller's controls
+    // in view.
+    void PlaceAt(int top, int left = -1);
+
+    // The port's inter-byte time-out, which delays every reply: 100 ms in the
+    // program; tests shorten it to run long transfers fast.
+    void SetReadIntervalTimeout(uint32_t ms);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void reject() override;
+
+private:
+    void OpenLink();
+    void CloseLink();
+    void StartExchange();
+    void SendFrame();
+    void CheckReply();
+    void NextFrame();
+
+    bool BuildFirstFrame();
+    void RepeatProbe();
+    void FinishExchange();
+    void EndSilently();
+    void AddLog(const QString &line);
+    void SetAddress(int32_t address);
+    RequestFrame WriteFrameAtOffset() const;
+    uint16_t EchoedAddress() const;
+    void TakeReadData();
+
+    RequestFrame TxFrame;                 // the frame in flight and its reply length
+    std::array<uint8_t, 271> RxBuffer{};  // indexed by a byte, like RxCount
+    uint8_t RxCount = 0;
+    int32_t StartAddress = 0;
+    int32_t EndAddress = 0;
+    int32_t RetryCount = 0;
+    int32_t ProgressStep = 0;             // the memory-read progress, kept across exchanges
+    int32_t LastPercent = 0;
+    bool Running = false;                 // between the start and the end of an exchange
 };
 
 extern TObmenF *ObmenF;
+
+// Gives the data of a completed read to the breath-volume window: the sensor
+// table from TransferWords, shown in the service window's grid, and the
+// breath-volume coefficient, after which that window opens.
+void HandOverToVolumeWindow();

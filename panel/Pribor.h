@@ -1,9 +1,19 @@
 #pragma once
+// The instrument panel: connecting to the instrument, its identification
+// and sensor table, the link test; and the pages of the clock, the memory
+// view and the clock-rate correction.
 
 #include <QDialog>
 
-// A window whose contents come with its own part of the program; for now it
-// is an empty window of the right class and caption.
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QShowEvent;
+class QTabWidget;
+class QTableWidget;
+class QToolButton;
+
 class TPriborF : public QDialog {
     Q_OBJECT
 public:
@@ -14,6 +24,49 @@ public:
     bool AutoSensor = false;
     bool AutoLinkTest = false;
     bool AutoClock = false;
+
+    enum Page { PageSensor, PageClock, PageMemory, PageCorrection };
+    static constexpr int ExchangeWindowTop = 300;
+
+    // The connection strip.
+    QPushButton *Key_On = nullptr;
+    QPushButton *Key_Test = nullptr;
+    QLabel *LVer = nullptr;
+    QLabel *LNum = nullptr;
+    QLabel *LSensor = nullptr;
+    QProgressBar *TestProgres = nullptr;    // answers of the link test
+    QProgressBar *TestProgresN = nullptr;   // silences of the link test
+    QToolButton *Key_Exit = nullptr;
+
+    QTabWidget *PageControl = nullptr;
+    QFrame *PanelSen1 = nullptr;
+    QTableWidget *GridS1 = nullptr;
+
+    void FormActivate();
+    void Key_OnClick();
+    void Key_TestClick();
+    void Key_ExitClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QWidget *BuildConnectionStrip();
+    QWidget *BuildSensorPage();
+    void ConnectInstrument();
+    void TakeIdentification();
+    void ShowNoData();
+    void RunLinkTest();
+    void ResetTestBars();
+
+    // Activation steps of the clock and memory pages (filled with those pages).
+    void OpenClockPage();
+    void ReadClockOnOpening();
+    void ShowMemPage();
 };
 
 extern TPriborF *PriborF;
+
+// Advances a link-test bar by 2, back to 0 from above 98.
+int NextTestBarPosition(int position);
+void AdvanceTestBar(QProgressBar *bar);

@@ -2,12 +2,18 @@
 
 #include <QDialog>
 
+class QTableWidget;
+
 // A window whose contents come with its own part of the program; for now it
 // is an empty window of the right class and caption.
 class TDebugF : public QDialog {
     Q_OBJECT
 public:
     explicit TDebugF(QWidget *parent = nullptr);
+
+    // The sensor table grid, filled by the breath-volume hand-off of the
+    // exchange window. The service window's own work places and fills it.
+    QTableWidget *GridS1 = nullptr;
 };
 
 extern TDebugF *DebugF;
