@@ -30,12 +30,19 @@ public:
         return true;
     }
 
+    bool Skip(qsizetype count)
+    {
+        if (m_pos + count > m_bytes.size())
+            return false;
+        m_pos += count;
+        return true;
+    }
+
     bool Byte(int &value)
     {
-        QByteArray one;
-        if (!Take(1, one))
+        if (m_pos >= m_bytes.size())
             return false;
-        value = static_cast<uint8_t>(one[0]);
+        value = static_cast<uint8_t>(m_bytes[m_pos++]);
         return true;
     }
 
@@ -133,8 +140,7 @@ void ParseConfig(ByteReader &in)
         return;
     ConfigNumber = (high * 100 + middle) * 100 + low;
 
-    int ignored = 0;
-    if (!in.Word(ignored))   // the letters "v9"
+    if (!in.Skip(2))   // the letters "v9"
         return;
     for (int k = 0; k < SavedSensorWords; ++k) {
         int word = 0;
@@ -222,8 +228,7 @@ void ParseResults(ByteReader &in)
         return;
     ResultCount = std::min(high * 256 + low, ResultSlots);
 
-    QByteArray reserved;
-    if (!in.Take(ResultsReservedBytes, reserved))
+    if (!in.Skip(ResultsReservedBytes))
         return;
     for (ResultRecord &record : Results) {
         QByteArray bytes;
@@ -296,10 +301,18 @@ bool ReplaceFile(const QString &fileName, const QByteArray &bytes)
                       file.errorString());
         return false;
     }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    // A full disk shows only as a short count, and commit() would then keep
+    // the truncated file: the count is what must be checked.
+    const qint64 written = file.write(bytes);
+    if (written != bytes.size() || !file.commit()) {
+        const QString reason = file.error() != QFileDevice::NoError
+                                   ? file.errorString()
+                                   : QStringLiteral("Записано %1 байт из %2.")
+                                         .arg(std::max<qint64>(written, 0))
+                                         .arg(bytes.size());
         ShowFileError(fileName,
                       QStringLiteral("не удаётся записать. Прежний файл оставлен без изменений."),
-                      file.errorString());
+                      reason);
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "store/ResultRecord.h"
 
 #include "store/Cp1251.h"
+#include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 
 #include <algorithm>
@@ -27,11 +28,6 @@ QString ListText(const ResultRecord &record)
 QString PersonText(const ResultRecord &record)
 {
     return FromCp1251(PersonNames[record.ListNo()][record.PersonNo()]);
-}
-
-QString ZeroPadded(int value)
-{
-    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
 
 // Both windows show the value in per mille with one decimal: 0.3, 1.5, 6.3.
@@ -117,9 +113,9 @@ ViewTexts DecodeForView(int slot)
     }
     texts.Date = QStringLiteral("%1.%2.20%3")
                      .arg(record.Day(), 2)
-                     .arg(ZeroPadded(record.Month()))
+                     .arg(TwoDigits(record.Month()))
                      .arg(ViewYear(record.YearCode()) % 100);
-    texts.Time = ZeroPadded(record.Hour()) + ':' + ZeroPadded(record.Minute());
+    texts.Time = TwoDigits(record.Hour()) + ':' + TwoDigits(record.Minute());
     texts.Result = ResultText(record);
     return texts;
 }
@@ -144,8 +140,8 @@ void DecodeForStat(int slot, StatEntry &entry)
                                             : QString();
     entry.DateText = QStringLiteral("%1.%2.%3")
                          .arg(record.Day())
-                         .arg(ZeroPadded(record.Month()))
+                         .arg(TwoDigits(record.Month()))
                          .arg(StatYear(record.YearCode()));
-    entry.TimeText = QStringLiteral("%1:%2").arg(record.Hour()).arg(ZeroPadded(record.Minute()));
+    entry.TimeText = QStringLiteral("%1:%2").arg(record.Hour()).arg(TwoDigits(record.Minute()));
     entry.ResultText = ResultText(record);
 }
