@@ -97,15 +97,18 @@ void TOrbiskSAF::BuildBody()
     help->setFrameShape(QFrame::Panel);
     help->setFrameShadow(QFrame::Sunken);
     help->setGeometry(228, 58, 300, 200);
+    QFont small = help->font();
+    small.setPointSize(7);
+    help->setFont(small);
     int y = 4;
     for (const char *line : HelpLines) {
-        AddLabel(help, QString::fromUtf8(line), 6, y);
-        y += 15;
+        AddLabel(help, QString::fromUtf8(line), 4, y);
+        y += 14;
     }
     y += 8;
     for (const char *line : ConsultationLines) {
-        AddLabel(help, QString::fromUtf8(line), 6, y);
-        y += 15;
+        AddLabel(help, QString::fromUtf8(line), 4, y);
+        y += 14;
     }
 
     auto *address = new QFrame(body);
@@ -115,13 +118,14 @@ void TOrbiskSAF::BuildBody()
     address->setGeometry(8, 262, 520, 61);
     AddLabel(address, QStringLiteral("Прибор  специализированный  определения  концентрации "), 6, 6);
     AddLabel(address, QStringLiteral("паров  этанола  в  выдыхаемом  воздухе"), 6, 22);
-    QLabel *model = AddLabel(address, QStringLiteral(" \"Орбиск  7м\""), 300, 8);
+    QLabel *model = AddLabel(address, QStringLiteral(" \"Орбиск  7м\""), 0, 0);
     QFont big = model->font();
     big.setPixelSize(24);
     big.setBold(true);
     model->setFont(big);
     model->setStyleSheet("color: blue");
     model->adjustSize();
+    model->move(address->width() - model->width() - 8, address->height() - model->height() - 2);
     QLabel *version = AddLabel(address, QStringLiteral("v 7.03 (21.11.2018)"), 6, 40);
     version->setObjectName("Lab_ver");
 }
@@ -222,7 +226,7 @@ void TOrbiskSAF::BuildStatusBar()
     for (int i = 0; i < 3; ++i) {
         StatusPanels[i] = new QLabel(initial[i], bar);
         StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        StatusPanels[i]->setFixedWidth(100);
+        StatusPanels[i]->setMinimumWidth(100);
         StatusPanels[i]->setFrameShape(QFrame::Panel);
         StatusPanels[i]->setFrameShadow(QFrame::Sunken);
         bar->addWidget(StatusPanels[i]);
