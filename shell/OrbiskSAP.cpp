@@ -1,8 +1,16 @@
+#include "shell/OrbiskSA.h"
+
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("OrbA");
-    return 0;
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    TOrbiskSAF *main = CreateWindows();
+    main->show();
+    const int code = app.exec();
+    DestroyWindows();
+    return code;
 }

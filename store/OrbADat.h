@@ -4,7 +4,10 @@
 // CP1251 bytes that the files and the instrument hold; the windows convert
 // them to Unicode when they show them (see store/Cp1251.h).
 
+#include "store/ResultRecord.h"
+
 #include <QByteArray>
+#include <QDate>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -32,7 +35,12 @@ constexpr int ResultSlots = 9300;
 
 extern std::array<QByteArray, ListCount + 1> ListNames;
 extern std::array<std::array<QByteArray, PersonsPerList>, ListCount + 1> PersonNames;
-extern int ResultCount;
+extern std::array<ResultRecord, ResultSlots> Results;
+extern int ResultCount;                  // valid records at the start of Results
+
+// State of the last scan of Results (store/ResultRecord.h).
+extern int RefDateCode;                  // date code that stale records are judged against
+extern bool EndFound;                    // the scan met an end-of-data record
 
 // Selections and PC date parts (not saved).
 extern int CurrentList;                  // 1..8
@@ -43,9 +51,15 @@ extern int TodayMonth;                   // 8
 extern int TodayDay;                     // 27
 extern QString DailyFileName;            // "30_11.txt"
 
+// Takes TodayYear2, TodayMonth and TodayDay from a PC date.
+void SetToday(const QDate &today);
+
 extern QByteArray SensorNote;            // 20 spaces
 
 // File names, relative to the working directory.
 inline constexpr const char *ConfigFileName = "orbisk_m.cnf";
 inline constexpr const char *ListFileName = "orbisk_a.lst";
 inline constexpr const char *ResultsFileName = "orbisk_a.dat";
+
+// Puts every value above back to its start-up value.
+void ResetDataModel();

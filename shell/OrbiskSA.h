@@ -1,0 +1,83 @@
+#pragma once
+// The main window: tool buttons and menus that open the other windows, the
+// port choice, the status bar and the help panel.
+
+#include <QMainWindow>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolButton;
+
+class TOrbiskSAF : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TOrbiskSAF(QWidget *parent = nullptr);
+
+    QString StatusPanelText(int panel) const;
+    QMenu *PortMenu() const { return Menu_Port; }
+
+public slots:
+    void FormActivate();
+
+    void KeyPriborClick();
+    void Key_ResultClick();
+    void Key_StatClick();
+    void KeyListClick();
+    void Key_NastrClick();
+    void Key_ExitClick();
+
+    void N2Click();    // "Результаты"
+    void N3Click();    // "Статистика"
+    void N5Click();    // "Выход"
+    void N6Click();    // "Подключение"
+    void N7Click();    // "Сенсор"
+    void N8Click();    // "Часы"
+    void N10Click();   // "Выбор  порта"
+    void N11Click();   // "Тест  связи"
+
+    void COM11Click();
+    void COM21Click();
+    void COM31Click();
+    void COM41Click();
+    void COM51Click();
+    void COM61Click();
+    void N13Click();   // COM7
+    void COM81Click();
+    void COM91Click();
+
+protected:
+    bool event(QEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void BuildToolBar();
+    void BuildBody();
+    void BuildMenu();
+    void BuildPortMenu();
+    void BuildStatusBar();
+
+    QToolButton *AddToolButton(const QString &name, int x, const QString &hint, int icon,
+                               void (TOrbiskSAF::*handler)());
+    void OpenPanel(bool connect, bool sensor, bool linkTest, bool clock);
+    void ChoosePort(int number);
+    void SetStatusPanel(int panel, const QString &text);
+
+    QWidget *Key_Pribor = nullptr;       // the tool-button bar
+    QToolButton *KeyPribor = nullptr;
+    QToolButton *Key_Result = nullptr;
+    QToolButton *Key_Stat = nullptr;
+    QToolButton *KeyList = nullptr;
+    QToolButton *Key_Nastr = nullptr;
+    QToolButton *Key_Exit = nullptr;
+    QMenu *Menu_Port = nullptr;
+    QLabel *StatusPanels[3] = {};
+};
+
+extern TOrbiskSAF *OrbiskSAF;
+
+// Creates the program's nine windows once, in their fixed order, and sets
+// their global pointers; the first one is the main window.
+TOrbiskSAF *CreateWindows();
+// Destroys what CreateWindows made and clears the pointers.
+void DestroyWindows();

@@ -1,0 +1,427 @@
+#include "store/OrbACfg.h"
+
+#include "shell/Message.h"
+#include "store/Cp1251.h"
+#include "store/OrbADat.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int ResultsReservedBytes = 58;
+constexpr int RecordSize = 6;
+
+// Reads a file image field by field. Once the bytes run out every read fails,
+// so a short file fills exactly the fields it holds in full.
+class ByteReader {
+public:
+    explicit ByteReader(const QByteArray &bytes) : m_bytes(bytes) {}
+
+    bool Take(qsizetype count, QByteArray &out)
+    {
+        if (m_pos + count > m_bytes.size())
+            return false;
+        out = m_bytes.mid(m_pos, count);
+        m_pos += count;
+        return true;
+    }
+
+    bool Skip(qsizetype count)
+    {
+        if (m_pos + count > m_bytes.size())
+            return false;
+        m_pos += count;
+        return true;
+    }
+
+    bool Byte(int &value)
+    {
+        if (m_pos >= m_bytes.size())
+            return false;
+        value = static_cast<uint8_t>(m_bytes[m_pos++]);
+        return true;
+    }
+
+    // High byte first, as the configuration file keeps its words.
+    bool Word(int &value)
+    {
+        int high = 0;
+        int low = 0;
+        if (!Byte(high) || !Byte(low))
+            return false;
+        value = high * 256 + low;
+        return true;
+    }
+
+private:
+    const QByteArray &m_bytes;
+    qsizetype m_pos = 0;
+};
+
+void AppendByte(QByteArray &out, int value)
+{
+    out.append(static_cast<char>(value & 0xFF));
+}
+
+void AppendWord(QByteArray &out, int value)
+{
+    AppendByte(out, value >> 8);
+    AppendByte(out, value);
+}
+
+// Reads a file of fixed size into the data model through `parse`. A file that
+// does not exist is handed to `createNew`; a file that exists but cannot be
+// read, or is too short, is reported and never replaced.
+bool LoadFixedFile(const QString &fileName, int size, const std::function<bool()> &createNew,
+                   const std::function<void(ByteReader &)> &parse)
+{
+    QFile file(fileName);
+    if (!file.exists()) {
+        ShowMissingFileWarning(fileName);
+        return createNew();
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowFileError(fileName, QStringLiteral("не открывается для чтения."), file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.read(size);
+    if (file.error() != QFileDevice::NoError) {
+        ShowFileError(fileName, QStringLiteral("не читается."), file.errorString());
+        return false;
+    }
+    ByteReader in(bytes);
+    parse(in);
+    if (bytes.size() < size) {
+        ShowFileError(fileName,
+                      QStringLiteral("короче положенного: %1 байт вместо %2. Прочитано только "
+                                     "то, что в нём есть; файл оставлен без изменений.")
+                          .arg(bytes.size())
+                          .arg(size));
+        return false;
+    }
+    return true;
+}
+
+// --- Configuration ---------------------------------------------------------
+
+QByteArray ConfigImage()
+{
+    QByteArray out;
+    AppendByte(out, PortNumber);
+    AppendWord(out, SensorNumber);
+    AppendByte(out, ConfigNumber / 10000);
+    AppendByte(out, ConfigNumber % 10000 / 100);
+    AppendByte(out, ConfigNumber % 100);
+    out.append("v9");
+    for (int k = 0; k < SavedSensorWords; ++k)
+        AppendWord(out, SensorTable[k]);
+    return out;
+}
+
+void ParseConfig(ByteReader &in)
+{
+    int port = 0;
+    if (!in.Byte(port))
+        return;
+    PortNumber = port > 9 ? 1 : port;
+    if (PortNumber != 0)
+        PortName = QStringLiteral("COM%1").arg(PortNumber);
+
+    if (!in.Word(SensorNumber))
+        return;
+    int high = 0;
+    int middle = 0;
+    int low = 0;
+    if (!in.Byte(high) || !in.Byte(middle) || !in.Byte(low))
+        return;
+    ConfigNumber = (high * 100 + middle) * 100 + low;
+
+    if (!in.Skip(2))   // the letters "v9"
+        return;
+    for (int k = 0; k < SavedSensorWords; ++k) {
+        int word = 0;
+        if (!in.Word(word))
+            return;
+        SensorTable[k] = SensorTableSaved[k] = word;
+        if (k == VolumeCoefWord)
+            VolumeCoef = word;
+    }
+}
+
+bool CreateConfig()
+{
+    PortNumber = 1;
+    PortName = QStringLiteral("COM1");
+    return SaveConfig();
+}
+
+// --- Lists -----------------------------------------------------------------
+
+// The names in the order of the list file.
+std::vector<QByteArray *> NamesInFileOrder()
+{
+    std::vector<QByteArray *> names;
+    for (int list = 1; list <= ListCount; ++list)
+        names.push_back(&ListNames[list]);
+    for (int list = 1; list <= ListCount; ++list) {
+        for (QByteArray &person : PersonNames[list])
+            names.push_back(&person);
+    }
+    return names;
+}
+
+QByteArray FixedName(const QByteArray &name)
+{
+    return name.left(NameLength).leftJustified(NameLength, ' ');
+}
+
+QByteArray ListsImage()
+{
+    QByteArray out;
+    for (const QByteArray *name : NamesInFileOrder())
+        out.append(FixedName(*name));
+    return out;
+}
+
+void ParseLists(ByteReader &in)
+{
+    for (QByteArray *name : NamesInFileOrder()) {
+        if (!in.Take(NameLength, *name))
+            return;
+    }
+}
+
+void FillDefaultLists()
+{
+    for (int list = 1; list <= ListCount; ++list) {
+        ListNames[list] = ToCp1251(QStringLiteral("Название цеха %1").arg(list));
+        for (int person = 0; person < PersonsPerList; ++person) {
+            PersonNames[list][person] = ToCp1251(
+                QStringLiteral("Цех %1 Фамилия %2").arg(list).arg(person, 2, 10, QLatin1Char('0')));
+        }
+    }
+}
+
+// --- Results ---------------------------------------------------------------
+
+QByteArray ResultsImage()
+{
+    QByteArray out;
+    const int count = std::clamp(ResultCount, 0, ResultSlots);
+    AppendByte(out, count);
+    AppendByte(out, count >> 8);
+    out.append(QByteArray(ResultsReservedBytes, '\0'));
+    for (const ResultRecord &record : Results)
+        out.append(reinterpret_cast<const char *>(record.bytes.data()), RecordSize);
+    return out;
+}
+
+void ParseResults(ByteReader &in)
+{
+    int low = 0;
+    int high = 0;
+    if (!in.Byte(low) || !in.Byte(high))
+        return;
+    ResultCount = std::min(high * 256 + low, ResultSlots);
+
+    if (!in.Skip(ResultsReservedBytes))
+        return;
+    for (ResultRecord &record : Results) {
+        QByteArray bytes;
+        if (!in.Take(RecordSize, bytes))
+            return;
+        std::copy(bytes.begin(), bytes.end(), record.bytes.begin());
+    }
+}
+
+QString MissingText(const QString &fileName)
+{
+    return QStringLiteral("Файл ") + fileName + QStringLiteral("  не найден.");
+}
+
+} // namespace
+
+bool SaveConfig()
+{
+    SensorTable[VolumeCoefWord] = VolumeCoef;
+    std::copy_n(SensorTable.begin(), SavedSensorWords, SensorTableSaved.begin());
+    return ReplaceFile(ConfigFileName, ConfigImage());
+}
+
+bool LoadConfig()
+{
+    return LoadFixedFile(ConfigFileName, ConfigFileSize, CreateConfig, ParseConfig);
+}
+
+bool SaveLists()
+{
+    return ReplaceFile(ListFileName, ListsImage());
+}
+
+bool LoadLists()
+{
+    const auto createDefaults = [] {
+        FillDefaultLists();
+        return SaveLists();
+    };
+    return LoadFixedFile(ListFileName, ListFileSize, createDefaults, ParseLists);
+}
+
+bool SaveResults()
+{
+    return ReplaceFile(ResultsFileName, ResultsImage());
+}
+
+bool LoadResults()
+{
+    return LoadFixedFile(ResultsFileName, ResultsFileSize, SaveResults, ParseResults);
+}
+
+void MakeDailyFileName(const QDate &today)
+{
+    SetToday(today);
+    DailyFileName = TwoDigits(TodayDay) + '_' + TwoDigits(TodayMonth) + QStringLiteral(".txt");
+}
+
+void MakeDailyFileName()
+{
+    MakeDailyFileName(QDate::currentDate());
+}
+
+bool ReplaceFile(const QString &fileName, const QByteArray &bytes)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        ShowFileError(fileName,
+                      QStringLiteral("не удаётся создать для записи. Прежний файл оставлен без изменений."),
+                      file.errorString());
+        return false;
+    }
+    // A full disk shows only as a short count, and commit() would then keep
+    // the truncated file: the count is what must be checked.
+    const qint64 written = file.write(bytes);
+    if (written != bytes.size() || !file.commit()) {
+        const QString reason = file.error() != QFileDevice::NoError
+                                   ? file.errorString()
+                                   : QStringLiteral("Записано %1 байт из %2.")
+                                         .arg(std::max<qint64>(written, 0))
+                                         .arg(bytes.size());
+        ShowFileError(fileName,
+                      QStringLiteral("не удаётся записать. Прежний файл оставлен без изменений."),
+                      reason);
+        return false;
+    }
+    return true;
+}
+
+void ShowMissingFileWarning(const QString &fileName)
+{
+    ShowWarning(MissingText(fileName) + QStringLiteral("Будет создан новый файл")
+                    + QStringLiteral("Проверьте установки в программе"),
+                QMessageBox::Ok | QMessageBox::Cancel);
+}
+
+void ShowFileNotFoundWarning(const QString &fileName)
+{
+    ShowWarning(MissingText(fileName), QMessageBox::Ok | QMessageBox::Cancel);
+}
+
+void ShowFileError(const QString &fileName, const QString &problem, const QString &details)
+{
+    ShowError(QStringLiteral("Ошибка ввода-вывода: файл ") + fileName + ' ' + problem, details);
+}
+
+QString HexByte(int value)
+{
+    return QStringLiteral("%1").arg(value & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+QString TwoDigits(int value)
+{
+    return QStringLiteral("%1").arg(value & 0xFF, 2, 10, QLatin1Char('0'));
+}
+
+QString JoinColon(int a, int b, int c)
+{
+    return TwoDigits(a) + ':' + TwoDigits(b) + ':' + TwoDigits(c);
+}
+
+QString JoinDash(int a, int b, int c)
+{
+    return TwoDigits(a) + '-' + TwoDigits(b) + '-' + TwoDigits(c);
+}
+
+const std::array<QString, 32> SensorWordLabels = {
+    QStringLiteral("Алкоголь 0.0"),
+    QStringLiteral("Алкоголь 0.1"),
+    QStringLiteral("Алкоголь 0.2"),
+    QStringLiteral("Алкоголь 0.3"),
+    QStringLiteral("Алкоголь 0.4"),
+    QStringLiteral("Алкоголь 0.5"),
+    QStringLiteral("Алкоголь 0.6"),
+    QStringLiteral("Алкоголь 0.7"),
+    QStringLiteral("Алкоголь 0.8"),
+    QStringLiteral("Алкоголь 0.9"),
+    QStringLiteral("Алкоголь 1.0"),
+    QStringLiteral("Коэффиц. U/F"),
+    QStringLiteral("G_FOULL     "),
+    QStringLiteral("Служебн.    "),
+    QStringLiteral("Переход 0.0/0.1"),
+    QStringLiteral("Переход 0.1/0.2"),
+    QStringLiteral("Переход 0.2/0.3"),
+    QStringLiteral("Переход 0.3/0.4"),
+    QStringLiteral("Переход 0.4/0.5"),
+    QStringLiteral("Переход 0.5/0.6"),
+    QStringLiteral("Переход 0.6/0.7"),
+    QStringLiteral("Переход 0.7/0.8"),
+    QStringLiteral("Переход 0.8/0.9"),
+    QStringLiteral("Переход 0.9/1.0"),
+    QStringLiteral("Переход 1.0/-  "),
+    QStringLiteral("Питание        "),
+    QStringLiteral("BLOW_OUT       "),
+    QStringLiteral("Номер прибора  "),
+    QStringLiteral("Стат. 0.5-0.9  "),
+    QStringLiteral("Стат. 1.0-2.0  "),
+    QStringLiteral("Стат. от 2.1   "),
+    QStringLiteral("Номер сенсора  "),
+};
+
+const std::array<QString, 23> InstrumentWordLabels = {
+    QStringLiteral("Алкоголь 0.0"),
+    QStringLiteral("Алкоголь 0.1"),
+    QStringLiteral("Алкоголь 0.2"),
+    QStringLiteral("Алкоголь 0.5"),
+    QStringLiteral("Алкоголь 0.6"),
+    QStringLiteral("Алкоголь 1.0"),
+    QStringLiteral("Алкоголь 2.0"),
+    QStringLiteral("Переход 0.0/0.1"),
+    QStringLiteral("Переход 0.1/0.2"),
+    QStringLiteral("Переход 0.2/0.3"),
+    QStringLiteral("Переход 0.3/0.4"),
+    QStringLiteral("Переход 0.4/0.5"),
+    QStringLiteral("Переход 0.5/0.6"),
+    QStringLiteral("Переход 0.6/0.7"),
+    QStringLiteral("Переход 0.7/0.8"),
+    QStringLiteral("Переход 0.8/0.9"),
+    QStringLiteral("Переход 0.9/1.0"),
+    QStringLiteral("k опред. объема"),
+    QStringLiteral("Экстрополяция"),
+    QStringLiteral("G_FOULL "),
+    QStringLiteral("Коффиц. U/F "),
+    QStringLiteral("№ прибора"),
+    QStringLiteral("№ сенсора"),
+};
+
+const std::array<QString, 7> CalibrationPointLabels = {
+    QStringLiteral("\"Чистый\" воздух"),
+    QStringLiteral("0.1 промиле "),
+    QStringLiteral("0.2 промиле "),
+    QStringLiteral("0.5 промиле "),
+    QStringLiteral("0.6 промиле "),
+    QStringLiteral("1.0 промиле "),
+    QStringLiteral("2.0 промиле "),
+};

@@ -1,0 +1,79 @@
+#pragma once
+// The instrument's packed six-byte breath-test record. Records are kept
+// exactly as the instrument wrote them, in memory, on disk and in the
+// instrument; they are decoded only to be shown or searched.
+
+#include <QDate>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+struct ResultRecord {
+    std::array<uint8_t, 6> bytes{};
+
+    // 0 = anonymous test, 1..8 = person list, 9..127 = not a record,
+    // 128 and above = end of data (erased memory and empty slots hold 0xFF).
+    int ListNo() const { return bytes[0]; }
+    int PersonNo() const { return bytes[1] & 0x3F; }
+    int DateCode() const { return bytes[2]; }
+    int YearCode() const { return bytes[2] >> 4; }
+    int Month() const { return bytes[2] & 0x0F; }
+    int Day() const { return bytes[3] >> 3; }
+    int Hour() const { return (bytes[3] & 0x07) * 4 + (bytes[4] >> 6); }
+    int Minute() const { return bytes[4] & 0x3F; }
+    int Result() const { return bytes[5] & 0x3F; }   // tenths of a per mille
+
+    // Keys that order records in time: year, month, day and hour, minute.
+    int DateKey() const { return bytes[2] * 32 + Day(); }
+    int TimeKey() const { return (bytes[3] & 0x07) * 256 + bytes[4]; }
+
+    bool IsEnd() const { return bytes[0] >= 0x80; }
+};
+static_assert(sizeof(ResultRecord) == 6);
+
+// The five texts of a row of the results grid.
+struct ViewTexts {
+    QString List;
+    QString Person;
+    QString Date;
+    QString Time;
+    QString Result;
+};
+
+// One entry of the statistics tables.
+struct StatEntry {
+    int ListNo = 0;
+    int PersonNo = 0;
+    int DateKey = 0;
+    int TimeKey = 0;
+    int Result = 0;
+    QString ListText;
+    QString PersonText;
+    QString DateText;
+    QString TimeText;
+    QString ResultText;
+};
+
+// Year code 10 is taken as 14. The record itself is changed, so the change
+// is saved with the results.
+void NormaliseYear(ResultRecord &record);
+
+// Refreshes TodayYear2, TodayMonth and TodayDay from the date and returns the
+// date code of its month: (last digit of the year) x 16 + month.
+int TodayDateCode();
+int TodayDateCode(const QDate &today);
+
+// A record dated before the reference month is stale, unless the year digit
+// has evidently wrapped from 9 to 0 between them.
+bool IsStale(int dateCode, int reference);
+
+// Cuts ResultCount at the first end record (setting EndFound) and leaves the
+// date code of the last counted record in RefDateCode.
+void ScanResults();
+
+// Texts of slot `slot` for the results grid; invalid and stale records, and
+// slots outside Results, give blanks of the columns' widths.
+ViewTexts DecodeForView(int slot);
+
+// Fills `entry` from slot `slot` for the statistics tables.
+void DecodeForStat(int slot, StatEntry &entry);

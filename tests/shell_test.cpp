@@ -1,0 +1,143 @@
+#include "WorkDir.h"
+
+#include "exchange/Obmen.h"
+#include "panel/Pribor.h"
+#include "sensor/OrbSUSen.h"
+#include "service/Debug.h"
+#include "shell/OrbiskSA.h"
+#include "store/OrbACfg.h"
+#include "store/OrbADat.h"
+#include "views/List.h"
+#include "views/Res.h"
+#include "views/Stat.h"
+#include "volume/DebVol.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetDataModel(); }
+    void TearDown() override { DestroyWindows(); }
+
+    // Starts the program's windows as the program entry does and lets the
+    // main window become active.
+    TOrbiskSAF *Start()
+    {
+        DestroyWindows();
+        TOrbiskSAF *main = CreateWindows();
+        main->FormActivate();
+        return main;
+    }
+
+    // Runs `action` while `window` is shown modally, then closes it.
+    static void WhileModal(QDialog *window, const std::function<void()> &inside = {})
+    {
+        QTimer::singleShot(0, window, [window, inside] {
+            if (inside)
+                inside();
+            window->reject();
+        });
+    }
+
+    ScopedWorkDir dir;
+    MessageRecorder messages;
+};
+
+TEST_F(MainWindowTest, CreatesTheNineWindowsWithTheirCaptions)
+{
+    Start();
+    EXPECT_EQ(OrbiskSAF->windowTitle(), QStringLiteral("Орбиск 7м"));
+    EXPECT_EQ(PriborF->windowTitle(), QStringLiteral("Прибор: \"Орбиск  7м\""));
+    EXPECT_EQ(ObmenF->windowTitle(), QStringLiteral("Обмен  с  прибором"));
+    EXPECT_EQ(ListF->windowTitle(), QStringLiteral("Списки  тестируемых"));
+    EXPECT_EQ(DebugF->windowTitle(), QStringLiteral("Наладка"));
+    EXPECT_EQ(DebVolF->windowTitle(), QStringLiteral("Объем  выдоха"));
+    EXPECT_EQ(ResF->windowTitle(), QStringLiteral("Результаты  тестов"));
+    EXPECT_EQ(StatF->windowTitle(), QStringLiteral("Статистика"));
+    EXPECT_EQ(SensorF->windowTitle(), QStringLiteral("Данные  по  сенсорам"));
+    EXPECT_FALSE(DebVolF->isVisible());
+}
+
+TEST_F(MainWindowTest, FirstStartWarnsAboutTheMissingConfigurationAndShowsCom1)
+{
+    TOrbiskSAF *main = Start();
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.texts().first(),
+              QStringLiteral("Файл orbisk_m.cnf  не найден.Будет создан новый файл"
+                             "Проверьте установки в программе"));
+    EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM1"));
+    EXPECT_EQ(ReadWholeFile(dir.file("orbisk_m.cnf")).size(), 72);
+}
+
+TEST_F(MainWindowTest, ChosenPortIsSavedAtOnceAndKeptForTheNextStart)
+{
+    TOrbiskSAF *main = Start();
+    main->PortMenu()->findChild<QAction *>("COM51")->trigger();
+    EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM5"));
+    EXPECT_EQ(ReadWholeFile(dir.file("orbisk_m.cnf")).at(0), 5);
+
+    ResetDataModel();
+    main = Start();
+    EXPECT_EQ(PortName, QStringLiteral("COM5"));
+    EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM5"));
+
+    main->PortMenu()->findChild<QAction *>("N13")->trigger();
+    EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM7"));
+}
+
+TEST_F(MainWindowTest, StatusBarShowsTheConfiguredSensorAfterTheServiceWindow)
+{
+    TOrbiskSAF *main = Start();
+    EXPECT_EQ(main->StatusPanelText(2), QStringLiteral("Сенсор  нет данных"));
+
+    QByteArray config = ReadWholeFile(dir.file("orbisk_m.cnf"));
+    config[0] = 3;
+    config[1] = char(0x04);   // sensor 1234 = 0x04D2
+    config[2] = char(0xD2);
+    ASSERT_TRUE(WriteWholeFile(dir.file("orbisk_m.cnf"), config));
+
+    WhileModal(DebugF);
+    main->findChild<QToolButton *>("Key_Nastr")->click();
+    EXPECT_EQ(main->StatusPanelText(0), QStringLiteral("Орбиск 7м"));
+    EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM3"));
+    EXPECT_EQ(main->StatusPanelText(2), QStringLiteral("Сенсор № 1234"));
+    EXPECT_EQ(SensorNumberText, QStringLiteral("1234"));
+}
+
+TEST_F(MainWindowTest, ToolButtonStaysPressedWhileItsWindowIsOpen)
+{
+    TOrbiskSAF *main = Start();
+    auto *button = main->findChild<QToolButton *>("KeyPribor");
+    PriborF->AutoClock = true;
+    bool pressedMeanwhile = false;
+    WhileModal(PriborF, [&] {
+        pressedMeanwhile = button->isChecked();
+        EXPECT_FALSE(PriborF->AutoConnect || PriborF->AutoSensor || PriborF->AutoLinkTest
+                     || PriborF->AutoClock);
+    });
+    button->click();
+    EXPECT_TRUE(pressedMeanwhile);
+    EXPECT_FALSE(button->isChecked());
+}
+
+TEST_F(MainWindowTest, StatisticsOpensWithoutBlockingAndIdleMenuItemsDoNothing)
+{
+    TOrbiskSAF *main = Start();
+    main->findChild<QToolButton *>("Key_Stat")->click();
+    EXPECT_TRUE(StatF->isVisible());
+    EXPECT_FALSE(main->findChild<QToolButton *>("Key_Stat")->isChecked());
+    StatF->hide();
+
+    main->findChild<QAction *>("N9")->trigger();    // "Память"
+    main->findChild<QAction *>("N12")->trigger();   // "Наладка"
+    for (QWidget *window : {static_cast<QWidget *>(PriborF), static_cast<QWidget *>(DebugF)})
+        EXPECT_FALSE(window->isVisible());
+}
+
+} // namespace

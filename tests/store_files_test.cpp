@@ -1,0 +1,227 @@
+#include "store/Cp1251.h"
+#include "store/OrbACfg.h"
+#include "store/OrbADat.h"
+
+#include "WorkDir.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+
+class StoreFiles : public ::testing::Test {
+protected:
+    void SetUp() override { ResetDataModel(); }
+    void TearDown() override { ResetDataModel(); }
+
+    QByteArray FileBytes(const char *name) const { return ReadWholeFile(work.file(name)); }
+    void PutFile(const char *name, const QByteArray &bytes) const
+    {
+        ASSERT_TRUE(WriteWholeFile(work.file(name), bytes));
+    }
+    // Exactly one message, the input/output error naming the file.
+    void ExpectFileError(const char *name)
+    {
+        ASSERT_EQ(messages.messages().size(), 1u);
+        EXPECT_EQ(messages.messages()[0].kind, MessageKind::Error);
+        EXPECT_TRUE(messages.messages()[0].text.contains(QString::fromLatin1(name)));
+        messages.clear();
+    }
+
+    ScopedWorkDir work;
+    MessageRecorder messages;
+};
+
+TEST_F(StoreFiles, ConfigBytesAndBack)
+{
+    PortNumber = 3;
+    SensorNumber = 0x1234;
+    SensorTable[0] = 0xABCD;
+    SensorTable[17] = 999;
+    SensorTable[32] = 7;
+    VolumeCoef = 75;
+
+    ASSERT_TRUE(SaveConfig());
+    const QByteArray file = FileBytes(ConfigFileName);
+    ASSERT_EQ(file.size(), ConfigFileSize);
+    EXPECT_EQ(file.left(10).toHex(), "0312343a251d7639abcd");   // 583729 as 58 37 29
+    EXPECT_EQ(file.mid(42, 2).toHex(), "004b");                 // word 17 is VolumeCoef
+    EXPECT_EQ(SensorTableSaved[17], 75);
+    EXPECT_EQ(SensorTableSaved[32], 0);                         // words 32..35 stay out
+
+    ResetDataModel();
+    ASSERT_TRUE(LoadConfig());
+    EXPECT_EQ(PortName, "COM3");
+    EXPECT_EQ(SensorNumber, 0x1234);
+    EXPECT_EQ(ConfigNumber, 583729);
+    EXPECT_EQ(VolumeCoef, 75);
+    EXPECT_EQ(SensorTable[0], 0xABCD);
+    EXPECT_EQ(SensorTableSaved[0], 0xABCD);
+    EXPECT_TRUE(messages.messages().empty());
+}
+
+TEST_F(StoreFiles, ConfigPortByte)
+{
+    const std::tuple<int, int, const char *> cases[] = {
+        {9, 9, "COM9"}, {10, 1, "COM1"}, {255, 1, "COM1"}, {0, 0, "COM5"}};
+    for (const auto &[byte, port, name] : cases) {
+        QByteArray file(ConfigFileSize, '\0');
+        file[0] = static_cast<char>(byte);
+        PutFile(ConfigFileName, file);
+        PortName = "COM5";
+        ASSERT_TRUE(LoadConfig());
+        EXPECT_EQ(PortNumber, port) << byte;
+        EXPECT_EQ(PortName, name) << byte;
+    }
+}
+
+TEST_F(StoreFiles, ListNamesAreCutAndPaddedToSixteen)
+{
+    ListNames[1] = "ABCDEFGHIJKLMNOPQRST";
+    ListNames[8] = "abc";
+    PersonNames[2][5] = ToCp1251("Петров");
+
+    ASSERT_TRUE(SaveLists());
+    const QByteArray file = FileBytes(ListFileName);
+    ASSERT_EQ(file.size(), ListFileSize);
+    EXPECT_EQ(file.left(16), "ABCDEFGHIJKLMNOP");
+    EXPECT_EQ(file.mid(7 * 16, 16), "abc             ");
+    EXPECT_EQ(file.mid((8 + 64 + 5) * 16, 16), ToCp1251("Петров          "));
+
+    ResetDataModel();
+    ASSERT_TRUE(LoadLists());
+    EXPECT_EQ(ListNames[8], "abc             ");
+    EXPECT_EQ(PersonNames[2][5], ToCp1251("Петров          "));
+}
+
+TEST_F(StoreFiles, ResultsFileAndItsCount)
+{
+    ResultCount = 300;
+    Results[0].bytes = {1, 5, 0x93, 0x2A, 0x8F, 0x0F};
+    Results[ResultSlots - 1].bytes = {0xFF, 1, 2, 3, 4, 5};
+
+    ASSERT_TRUE(SaveResults());
+    QByteArray file = FileBytes(ResultsFileName);
+    ASSERT_EQ(file.size(), ResultsFileSize);
+    EXPECT_EQ(file.left(2).toHex(), "2c01");
+    EXPECT_EQ(file.mid(2, 58), QByteArray(58, '\0'));
+    EXPECT_EQ(file.mid(60, 6).toHex(), "0105932a8f0f");
+    EXPECT_EQ(file.right(6).toHex(), "ff0102030405");
+
+    ResetDataModel();
+    ASSERT_TRUE(LoadResults());
+    EXPECT_EQ(ResultCount, 300);
+    EXPECT_EQ(Results[0].DateCode(), 0x93);
+    EXPECT_EQ(Results[ResultSlots - 1].bytes[5], 5);
+
+    file[0] = file[1] = '\xFF';   // a count beyond the slots is bounded
+    PutFile(ResultsFileName, file);
+    ASSERT_TRUE(LoadResults());
+    EXPECT_EQ(ResultCount, ResultSlots);
+}
+
+TEST_F(StoreFiles, MissingFilesAreWarnedAboutAndCreated)
+{
+    PortNumber = 4;
+    PortName = "COM4";
+    ResultCount = 2;
+    for (int r = 0; r <= 9000; ++r)
+        Results[r].bytes[0] = 0xFF;
+
+    ASSERT_TRUE(LoadConfig());
+    ASSERT_TRUE(LoadLists());
+    ASSERT_TRUE(LoadResults());
+
+    QStringList expected;
+    for (const char *name : {ConfigFileName, ListFileName, ResultsFileName})
+        expected << QStringLiteral("Файл %1  не найден.Будет создан новый файлПроверьте установки в программе").arg(name);
+    EXPECT_EQ(messages.texts(), expected);
+    EXPECT_EQ(messages.messages()[0].buttons, QMessageBox::Ok | QMessageBox::Cancel);
+
+    EXPECT_EQ(PortName, "COM1");
+    EXPECT_EQ(FileBytes(ConfigFileName).left(1).toHex(), "01");
+
+    EXPECT_EQ(FromCp1251(ListNames[1]), "Название цеха 1");
+    EXPECT_EQ(FromCp1251(PersonNames[8][63]), "Цех 8 Фамилия 63");
+    EXPECT_EQ(FileBytes(ListFileName).left(16), ToCp1251("Название цеха 1 "));
+
+    const QByteArray results = FileBytes(ResultsFileName);
+    ASSERT_EQ(results.size(), ResultsFileSize);
+    EXPECT_EQ(results.left(2).toHex(), "0200");
+    EXPECT_EQ(results.mid(60 + 6 * 9000, 7).toHex(), "ff000000000000");
+}
+
+// A short or empty file keeps the fields it holds in full, is reported and
+// stays on disk as it was.
+TEST_F(StoreFiles, ShortFilesAreReportedAndKept)
+{
+    const QByteArray config = QByteArray::fromHex("050102" "0c22");   // ConfigNumber cut off
+    PutFile(ConfigFileName, config);
+    EXPECT_FALSE(LoadConfig());
+    ExpectFileError(ConfigFileName);
+    EXPECT_EQ(PortNumber, 5);
+    EXPECT_EQ(SensorNumber, 0x0102);
+    EXPECT_EQ(ConfigNumber, 583729);
+    EXPECT_EQ(FileBytes(ConfigFileName), config);
+
+    const QByteArray lists = ToCp1251("Первый список   ") + "half";
+    PutFile(ListFileName, lists);
+    ListNames[2] = "before";
+    EXPECT_FALSE(LoadLists());
+    ExpectFileError(ListFileName);
+    EXPECT_EQ(ListNames[1], ToCp1251("Первый список   "));
+    EXPECT_EQ(ListNames[2], "before");
+    EXPECT_EQ(FileBytes(ListFileName), lists);
+
+    PutFile(ResultsFileName, {});
+    ResultCount = 7;
+    EXPECT_FALSE(LoadResults());
+    ExpectFileError(ResultsFileName);
+    EXPECT_EQ(ResultCount, 7);
+    EXPECT_EQ(QFileInfo(work.file(ResultsFileName)).size(), 0);
+}
+
+TEST_F(StoreFiles, UnreadableOrUnwritablePlacesAreReported)
+{
+    ASSERT_TRUE(QDir(work.path()).mkdir(ConfigFileName));
+    EXPECT_FALSE(LoadConfig());   // there, but not a file: never replaced
+    ExpectFileError(ConfigFileName);
+    EXPECT_FALSE(SaveConfig());
+    ExpectFileError(ConfigFileName);
+    EXPECT_TRUE(QFileInfo(work.file(ConfigFileName)).isDir());
+
+    PutFile("plain", "not a directory");
+    EXPECT_FALSE(ReplaceFile("plain/orbisk_a.dat", "data"));
+    ExpectFileError("plain/orbisk_a.dat");
+}
+
+// A full disk, imitated with a file size limit that binds root too: the save
+// fails part-way and the previous file stays whole.
+TEST_F(StoreFiles, FailingWriteLeavesTheOldFile)
+{
+    ResultCount = 1;
+    Results[0].bytes = {1, 2, 3, 4, 5, 6};
+    ASSERT_TRUE(SaveResults());
+    const QByteArray before = FileBytes(ResultsFileName);
+
+    Results[0].bytes = {7, 7, 7, 7, 7, 7};
+    rlimit normal{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &normal), 0);
+    rlimit small = normal;
+    small.rlim_cur = 4096;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = SaveResults();
+    setrlimit(RLIMIT_FSIZE, &normal);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(saved);
+    ExpectFileError(ResultsFileName);
+    EXPECT_EQ(FileBytes(ResultsFileName), before);
+    EXPECT_EQ(QDir(work.path()).entryList(QDir::Files), QStringList{ResultsFileName});
+}
+
+} // namespace

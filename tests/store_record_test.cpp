@@ -1,0 +1,149 @@
+#include "store/Cp1251.h"
+#include "store/OrbADat.h"
+#include "store/ResultRecord.h"
+
+#include <gtest/gtest.h>
+#include <tuple>
+
+namespace {
+
+class StoreRecords : public ::testing::Test {
+protected:
+    void SetUp() override { ResetDataModel(); }
+    void TearDown() override { ResetDataModel(); }
+};
+
+// List 1, person 5, 5 March of year code 9, 10:15, 1.5 per mille.
+constexpr ResultRecord Sample{{0x01, 0x05, 0x93, 0x2A, 0x8F, 0x0F}};
+
+QStringList Columns(const ViewTexts &texts)
+{
+    return {texts.List, texts.Person, texts.Date, texts.Time, texts.Result};
+}
+
+ResultRecord WithDateCode(int listNo, int dateCode)
+{
+    ResultRecord record = Sample;
+    record.bytes[0] = static_cast<uint8_t>(listNo);
+    record.bytes[2] = static_cast<uint8_t>(dateCode);
+    return record;
+}
+
+TEST_F(StoreRecords, SampleInBothWindows)
+{
+    ResultRecord flagged = Sample;   // the top bits of bytes 1 and 5 are not data
+    flagged.bytes[1] |= 0xC0;
+    flagged.bytes[5] |= 0xC0;
+    Results[0] = flagged;
+    ListNames[1] = ToCp1251("Цех сборки      ");
+    PersonNames[1][5] = ToCp1251("Иванов И.И.     ");
+    RefDateCode = 0x93;
+
+    EXPECT_EQ(Columns(DecodeForView(0)),
+              QStringList({"Цех сборки      ", "Иванов И.И.     ", " 5.03.2025", "10:15", "1.5"}));
+
+    StatEntry stat;
+    DecodeForStat(0, stat);
+    EXPECT_EQ(std::tie(stat.ListNo, stat.PersonNo, stat.Result), std::tuple(1, 5, 15));
+    EXPECT_EQ(stat.DateKey, 9 * 512 + 3 * 32 + 5);
+    EXPECT_EQ(stat.TimeKey, 10 * 64 + 15);
+    EXPECT_EQ(stat.PersonText, "Иванов И.И.     ");
+    EXPECT_EQ(stat.DateText, "5.03.2009");
+    EXPECT_EQ(stat.TimeText, "10:15");
+    EXPECT_EQ(stat.ResultText, "1.5");
+}
+
+TEST_F(StoreRecords, AnonymousTestAndTheEarlyYears)
+{
+    Results[0].bytes = {0x00, 0x00, 0x01, 0x08, 0x85, 0x03};   // 1 Jan of code 0, 02:05, 0.3
+    EXPECT_EQ(Columns(DecodeForView(0)),
+              QStringList({QString(16, ' '), "Аноним          ", " 1.01.2016", "02:05", "0.3"}));
+
+    StatEntry stat;
+    DecodeForStat(0, stat);
+    EXPECT_EQ(stat.ListText, "");
+    EXPECT_EQ(stat.PersonText, "Аноним");
+    EXPECT_EQ(stat.DateText, "1.01.2008");
+    EXPECT_EQ(stat.TimeText, "2:05");
+}
+
+TEST_F(StoreRecords, YearCodeTenIsReadAsFourteen)
+{
+    Results[0] = WithDateCode(1, 0xA4);
+    Results[1] = WithDateCode(1, 0xB4);
+    ResultCount = 2;
+    ScanResults();
+    EXPECT_EQ(Results[0].DateCode(), 0xE4);
+    EXPECT_EQ(Results[1].DateCode(), 0xB4);
+
+    Results[2] = WithDateCode(1, 0xA4);
+    RefDateCode = 0;
+    EXPECT_EQ(DecodeForView(2).Date, " 5.04.2014");
+    EXPECT_EQ(Results[2].DateCode(), 0xE4);
+}
+
+TEST_F(StoreRecords, StaleInvalidAndMissingRowsAreBlank)
+{
+    EXPECT_TRUE(IsStale(0x93, 0x95));
+    EXPECT_FALSE(IsStale(0x05, 0x95));   // the year digit has wrapped from 9 to 0
+    EXPECT_TRUE(IsStale(0x70, 0x95));    // 0x70 + 0x30 reaches 0x95
+    EXPECT_FALSE(IsStale(0x96, 0x95));
+    EXPECT_TRUE(IsStale(0x78, 0xC0));    // codes from 0x78 never count as wrapped
+
+    RefDateCode = 0x95;
+    Results[0] = WithDateCode(1, 0x93);
+    Results[1] = WithDateCode(9, 0x95);
+    Results[2] = WithDateCode(127, 0x95);
+    Results[3] = WithDateCode(1, 0x05);
+    const QStringList blanks = {QString(16, ' '), QString(15, ' '), QString(10, ' '),
+                                QString(5, ' '), QString(3, ' ')};
+    for (int slot : {0, 1, 2, -1, ResultSlots})
+        EXPECT_EQ(Columns(DecodeForView(slot)), blanks) << slot;
+    EXPECT_EQ(DecodeForView(3).Date, " 5.05.2016");
+}
+
+// Lists 9..127 have no names; the statistics must not reach past list 8.
+TEST_F(StoreRecords, StatisticsOfARecordWithoutAList)
+{
+    Results[0] = WithDateCode(100, 0x93);
+    StatEntry stat;
+    DecodeForStat(0, stat);
+    EXPECT_EQ(stat.ListNo, 100);
+    EXPECT_EQ(stat.ListText + stat.PersonText, "");
+    EXPECT_EQ(stat.DateText, "5.03.2009");
+}
+
+TEST_F(StoreRecords, ScanCutsAtTheFirstEndRecord)
+{
+    for (int r = 0; r < 50; ++r)
+        Results[r] = WithDateCode(1, 0x90 + r % 10);
+    Results[20].bytes[0] = 0xFF;
+    Results[30].bytes[0] = 0x80;
+    ResultCount = 50;
+    ScanResults();
+    EXPECT_EQ(ResultCount, 20);
+    EXPECT_TRUE(EndFound);
+    EXPECT_EQ(RefDateCode, Results[19].DateCode());
+
+    Results[20].bytes[0] = Results[30].bytes[0] = 1;
+    ResultCount = 50;
+    ScanResults();
+    EXPECT_EQ(ResultCount, 50);
+    EXPECT_FALSE(EndFound);
+    EXPECT_EQ(RefDateCode, Results[49].DateCode());
+
+    ResultCount = 0;
+    ScanResults();
+    EXPECT_EQ(RefDateCode, 0);
+}
+
+TEST_F(StoreRecords, ScanNeverReadsBeyondTheSlots)
+{
+    Results.fill(Sample);
+    ResultCount = 60000;
+    ScanResults();
+    EXPECT_EQ(ResultCount, ResultSlots);
+    EXPECT_FALSE(EndFound);
+}
+
+} // namespace

@@ -1,0 +1,83 @@
+#include "store/Cp1251.h"
+#include "store/Decod.h"
+#include "store/OrbACfg.h"
+#include "store/OrbADat.h"
+
+#include <gtest/gtest.h>
+#include <tuple>
+
+namespace {
+
+QByteArray ToDisplay(QByteArray bytes)
+{
+    for (char &c : bytes)
+        c = static_cast<char>(ToDisplayChar(static_cast<uint8_t>(c)));
+    return bytes;
+}
+
+QByteArray FromDisplay(QByteArray bytes)
+{
+    for (char &c : bytes)
+        c = static_cast<char>(FromDisplayChar(static_cast<uint8_t>(c)));
+    return bytes;
+}
+
+TEST(StoreCp1251, EveryByteSurvivesAndForeignCharactersBecomeQuestionMarks)
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(static_cast<char>(b));
+    EXPECT_EQ(ToCp1251(FromCp1251(all)), all);
+
+    EXPECT_EQ(ToCp1251("Ёж ёж №").toHex(), "a8e620b8e620b9");
+    EXPECT_EQ(FromCp1251(QByteArray::fromHex("c0dfe0ff")), "АЯая");
+    EXPECT_EQ(ToCp1251(QString::fromUtf8("a中😀b")), "a??b");
+    EXPECT_EQ(ToCp1251(QString(QChar(0xD800))), "?");
+}
+
+TEST(StoreDisplay, NamesGoOutAndComeBack)
+{
+    const QByteArray ivanov = ToCp1251("Иванов");
+    EXPECT_EQ(ToDisplay(ivanov).toHex(), "a5b361bd6fb3");
+    EXPECT_EQ(FromDisplay(ToDisplay(ivanov)), ToCp1251("Ивaнoв"));   // Latin a and o
+
+    EXPECT_EQ(FromDisplay(ToDisplay(ToCp1251("Ь"))), ToCp1251("Ъ"));
+    EXPECT_EQ(ToDisplay(ToCp1251("Ёё")), ToCp1251("Ёё"));
+    EXPECT_EQ(FromDisplay(QByteArray::fromHex("a8a2b5")), ToCp1251("ПЁё"));
+
+    const QByteArray plain = "Az09 .";
+    EXPECT_EQ(ToDisplay(plain), plain);
+    EXPECT_EQ(FromDisplay(plain), plain);
+    // 0xFF marks an unwritten name and reads back as it is; going out it is я.
+    EXPECT_EQ(FromDisplayChar(0xFF), 0xFF);
+    EXPECT_EQ(ToDisplayChar(0xFF), 0xC7);
+}
+
+// Holds the two tables against each other: every letter comes back as itself,
+// except the Latin look-alikes and Ь. Display codes without a letter are spaces.
+TEST(StoreDisplay, TablesAgree)
+{
+    for (int pc = 0xC0; pc <= 0xFF; ++pc) {
+        const uint8_t display = ToDisplayChar(static_cast<uint8_t>(pc));
+        const int expected = display < 0x80 ? display : pc == 0xDC ? 0xDA : pc;
+        EXPECT_EQ(FromDisplayChar(display), expected) << std::hex << pc;
+    }
+    for (int display : {0xC8, 0xDF, 0xE7, 0xEF})
+        EXPECT_EQ(FromDisplayChar(static_cast<uint8_t>(display)), ' ') << std::hex << display;
+}
+
+TEST(StoreFormats, NumbersDatesAndTheDailyFile)
+{
+    EXPECT_EQ(HexByte(0x0A) + HexByte(0xFF) + HexByte(0x1AB), "0AFFAB");
+    EXPECT_EQ(TwoDigits(7) + TwoDigits(255) + TwoDigits(256 + 5), "0725505");
+    EXPECT_EQ(JoinColon(9, 5, 0), "09:05:00");
+    EXPECT_EQ(JoinDash(31, 12, 25), "31-12-25");
+
+    MakeDailyFileName(QDate(2024, 12, 1));
+    EXPECT_EQ(DailyFileName, "01_12.txt");
+    EXPECT_EQ(TodayDateCode(QDate(2025, 3, 5)), 0x53);
+    EXPECT_EQ(std::tuple(TodayYear2, TodayMonth, TodayDay), std::tuple(25, 3, 5));
+    ResetDataModel();
+}
+
+} // namespace
