@@ -41,9 +41,9 @@ int64_t MsSince(std::chrono::steady_clock::time_point start)
     return duration_cast<milliseconds>(steady_clock::now() - start).count();
 }
 
-// The kernel counts line errors only for real UARTs (TIOCGICOUNT); elsewhere,
-// pseudo-terminals and most USB adapters included, line errors are not
-// reported at all.
+// The kernel counts line errors for UARTs and USB adapters (TIOCGICOUNT);
+// the receive worker compares the counts with each block it delivers. Where
+// there are no counts, pseudo-terminals for one, line errors go unreported.
 std::optional<TLineErrorCounts> ReadLineErrorCounts([[maybe_unused]] int fd)
 {
 #if defined(__linux__) && defined(TIOCGICOUNT)
