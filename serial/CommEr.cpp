@@ -19,6 +19,15 @@ QString SystemReason(int error)
     return QString::fromLocal8Bit(strerror(error));
 }
 
+// Calls an event handler through a copy, so that the handler may replace
+// itself.
+template <typename Handler, typename... Args>
+void Raise(const Handler &handler, Args... args)
+{
+    if (Handler copy = handler)
+        copy(args...);
+}
+
 // Receives the workers' notifications on the thread that created the
 // component and hands them to `handler`.
 class TNotifyWindow : public QObject {
@@ -92,28 +101,15 @@ void TCommEr::Impl::HandleNotification(const TCommNotice &n)
 {
     if (n.Generation != openGeneration)
         return;   // posted before the port was closed
-    // Each handler is called through a copy, so that it may replace itself.
     switch (n.Kind) {
     case NotifyReceiveData:
-        if (auto handler = q->OnReceiveData)
-            handler(q, reinterpret_cast<const uint8_t *>(n.Block.constData()), uint16_t(n.Block.size()));
+        Raise(q->OnReceiveData, q, reinterpret_cast<const uint8_t *>(n.Block.constData()),
+              uint16_t(n.Block.size()));
         break;
-    case NotifyReceiveError:
-        if (auto handler = q->OnReceiveError)
-            handler(q, n.Value);
-        break;
-    case NotifyRequestHangup:
-        if (auto handler = q->OnRequestHangup)
-            handler(q);
-        break;
-    case NotifyModemState:
-        if (auto handler = q->OnModemStateChange)
-            handler(q, n.Value);
-        break;
-    case NotifySendEmpty:
-        if (auto handler = q->OnSendDataEmpty)
-            handler(q);
-        break;
+    case NotifyReceiveError: Raise(q->OnReceiveError, q, n.Value); break;
+    case NotifyRequestHangup: Raise(q->OnRequestHangup, q); break;
+    case NotifyModemState: Raise(q->OnModemStateChange, q, n.Value); break;
+    case NotifySendEmpty: Raise(q->OnSendDataEmpty, q); break;
     }
 }
 
@@ -166,10 +162,10 @@ void TCommEr::OpenComm()
     tcflush(port->Fd(), TCIOFLUSH);
 
     auto link = std::make_shared<TPortLink>(std::move(port), &d->NotifyWindow, ++d->openings);
-    link->timeouts.Store(d->timeouts);
-    ApplyLineSettings(link->Fd(), d->line);
     if (!link->closeEvent.Valid() || !link->sendQueue.Valid())
         throw ECommsError(QStringLiteral("Unable to create event"), SystemReason(errno));
+    link->timeouts.Store(d->timeouts);
+    ApplyLineSettings(link->Fd(), d->line);
 
     d->StartWorkers(link);
     d->link = std::move(link);

@@ -75,12 +75,12 @@ struct TModemLines {
 };
 TModemLines ModemLines(const TLineSettings &s);
 
-// Writes the settings to an open terminal. As with the original driver, a
-// port that refuses a setting keeps its previous one; nothing is reported.
+// Writes the settings to an open terminal. A port that refuses a setting
+// keeps its previous one; nothing is reported.
 void ApplyLineSettings(int fd, const TLineSettings &s);
 
-// Line error bits handed to OnReceiveError (the values the instrument's
-// original platform used, so that handlers can test them by name).
+// Line error bits handed to OnReceiveError, one for each kind of error the
+// kernel counts.
 enum LineErrorBits : uint32_t {
     LineErrorBufferOverflow = 0x0001,
     LineErrorOverrun = 0x0002,

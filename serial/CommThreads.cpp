@@ -180,11 +180,10 @@ void TReadThread::Execute()
 // byte or the buffer is full. False ends the worker.
 bool TReadThread::ReadBlock()
 {
-    const TCommTimeouts timeouts = m_link->timeouts.Load();
     const auto started = std::chrono::steady_clock::now();
     std::size_t received = 0;
     for (;;) {
-        const int waitMs = ReadWaitMs(timeouts, received, MsSince(started));
+        const int waitMs = ReadWaitMs(m_link->timeouts.Load(), received, MsSince(started));
         switch (WaitFor(m_link->Fd(), POLLIN, m_link->closeEvent.Fd(), waitMs)) {
         case TWait::Stop: return false;
         case TWait::Lost: return LoseDevice(received);
