@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <thread>
@@ -110,6 +111,26 @@ void VirtualPort::unplug()
     if (m_master >= 0)
         ::close(m_master);
     m_slave = m_master = -1;
+}
+
+void VirtualPort::waitUntilTaken(int msecs)
+{
+    // Bytes reach the other end's queue a moment after the write, so an
+    // empty queue means little until it has been seen full or a while passed.
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const auto settled = start + std::chrono::milliseconds(50);
+    const auto deadline = start + std::chrono::milliseconds(msecs);
+    bool seenWaiting = false;
+    while (m_slave >= 0 && Clock::now() < deadline) {
+        int waiting = 0;
+        if (::ioctl(m_slave, TIOCINQ, &waiting) != 0)
+            return;
+        seenWaiting = seenWaiting || waiting > 0;
+        if (waiting == 0 && (seenWaiting || Clock::now() > settled))
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 }
 
 std::size_t VirtualPort::receive(std::uint8_t *buffer, std::size_t capacity)

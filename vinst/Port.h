@@ -24,6 +24,10 @@ public:
     // sees a hang-up.
     void unplug();
 
+    // Waits, up to `msecs`, until the other end has read everything sent:
+    // a hang-up throws away what is still on its way.
+    void waitUntilTaken(int msecs);
+
     bool isOpen() const { return m_master >= 0; }
     int fd() const { return m_master; }
 

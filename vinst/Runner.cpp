@@ -17,6 +17,8 @@ namespace {
 constexpr int PartialFrameTimeoutMs = 200;
 // How long to wait before looking again while the line has no other end.
 constexpr int HangupRetryMs = 50;
+// How long a last reply may take to be read before the line goes.
+constexpr int UnplugDrainMs = 1000;
 
 bool FileExists(const std::string &path)
 {
@@ -87,6 +89,7 @@ private:
             break;
         case Step::Unplug:
             m_log.note(now, "unplugged");
+            m_port.waitUntilTaken(UnplugDrainMs);
             m_port.unplug();
             break;
         }

@@ -44,16 +44,15 @@ VirtualInstrument::~VirtualInstrument()
 
 int VirtualInstrument::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return m_exitCode;
-    m_process.terminate();
-    if (!m_process.waitForFinished(StopTimeoutMs)) {
-        m_process.kill();
-        m_process.waitForFinished(StopTimeoutMs);
-        return m_exitCode = -1;
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(StopTimeoutMs)) {
+            m_process.kill();
+            m_process.waitForFinished(StopTimeoutMs);
+        }
     }
-    m_exitCode = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-    return m_exitCode;
+    const bool exited = m_process.exitStatus() == QProcess::NormalExit && m_process.error() != QProcess::FailedToStart;
+    return exited ? m_process.exitCode() : -1;
 }
 
 QStringList VirtualInstrument::logLines() const

@@ -27,9 +27,9 @@ class VirtualInstrument {
 public:
     struct Setup {
         QString port = QStringLiteral("COM1");
-        QStringList flags;   // extra command-line flags
+        QStringList flags = {};   // extra command-line flags
         bool paced = false;  // true: replies at the pace of 19200 baud
-        QString memoryFile;  // memory image to load (when present) and save at the end
+        QString memoryFile = {};  // memory image to load (when present) and save at the end
     };
 
     explicit VirtualInstrument(const QString &dir, const Setup &setup);
@@ -61,5 +61,4 @@ private:
     QString m_portPath;
     QString m_logPath;
     bool m_ready = false;
-    int m_exitCode = -1;
 };
