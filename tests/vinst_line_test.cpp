@@ -86,7 +86,7 @@ private:
     int m_fd = -1;
 };
 
-class LineTest : public ::testing::Test {
+class VinstLine : public ::testing::Test {
 protected:
     void start(const QStringList &flags = {}, bool paced = false)
     {
@@ -104,7 +104,7 @@ protected:
 
 }  // namespace
 
-TEST_F(LineTest, AnswersAndLogsEveryFrame)
+TEST_F(VinstLine, AnswersAndLogsEveryFrame)
 {
     start();
     const QByteArray table = line->ask(SensorTableRead, 52);
@@ -126,7 +126,7 @@ TEST_F(LineTest, AnswersAndLogsEveryFrame)
     EXPECT_FALSE(QFileInfo(instrument->portPath()).isSymLink());
 }
 
-TEST_F(LineTest, SurvivesThePortBeingClosedAndReopened)
+TEST_F(VinstLine, SurvivesThePortBeingClosedAndReopened)
 {
     start();
     line.reset();
@@ -137,7 +137,7 @@ TEST_F(LineTest, SurvivesThePortBeingClosedAndReopened)
     }
 }
 
-TEST_F(LineTest, SilentAnswersNothing)
+TEST_F(VinstLine, SilentAnswersNothing)
 {
     start({"--silent"});
     line->send(ProbeRead);
@@ -145,7 +145,7 @@ TEST_F(LineTest, SilentAnswersNothing)
     EXPECT_TRUE(line->receive(1, 300).isEmpty());
 }
 
-TEST_F(LineTest, AnswerFromAndDropEveryLeaveRequestsUnanswered)
+TEST_F(VinstLine, AnswerFromAndDropEveryLeaveRequestsUnanswered)
 {
     start({"--answer-from", "3", "--drop-every", "4"});
     QString answered;
@@ -157,7 +157,7 @@ TEST_F(LineTest, AnswerFromAndDropEveryLeaveRequestsUnanswered)
     EXPECT_EQ(answered, "--R-R");
 }
 
-TEST_F(LineTest, WrongEchoSpoilsTheFirstReplies)
+TEST_F(VinstLine, WrongEchoSpoilsTheFirstReplies)
 {
     start({"--wrong-echo", "2"});
     EXPECT_NE(line->ask(ProbeRead, 8).mid(3, 2), ProbeRead.mid(3, 2));
@@ -165,7 +165,7 @@ TEST_F(LineTest, WrongEchoSpoilsTheFirstReplies)
     EXPECT_EQ(line->ask(ProbeRead, 8).mid(3, 2), ProbeRead.mid(3, 2));
 }
 
-TEST_F(LineTest, NoiseComesBeforeTheReply)
+TEST_F(VinstLine, NoiseComesBeforeTheReply)
 {
     start({"--noise", "5"});
     const QByteArray got = line->ask(ProbeRead, 13);
@@ -174,14 +174,14 @@ TEST_F(LineTest, NoiseComesBeforeTheReply)
     EXPECT_EQ(got.mid(5, 5), QByteArray::fromHex("3A0801 1500"));
 }
 
-TEST_F(LineTest, TruncateCutsTheReplyShort)
+TEST_F(VinstLine, TruncateCutsTheReplyShort)
 {
     start({"--truncate", "3"});
     line->send(ProbeRead);
     EXPECT_EQ(line->receive(8, 300).size(), 5);
 }
 
-TEST_F(LineTest, SplitGapSendsTheReplyInTwoPieces)
+TEST_F(VinstLine, SplitGapSendsTheReplyInTwoPieces)
 {
     start({"--split-gap", "200"});
     line->send(SensorTableRead);
@@ -190,7 +190,7 @@ TEST_F(LineTest, SplitGapSendsTheReplyInTwoPieces)
     EXPECT_EQ(line->receive(26).size(), 26);
 }
 
-TEST_F(LineTest, UnplugRemovesTheLinkAndHangsUp)
+TEST_F(VinstLine, UnplugRemovesTheLinkAndHangsUp)
 {
     start({"--unplug-after", "2"});
     EXPECT_EQ(line->ask(ProbeRead, 8).size(), 8);
@@ -200,7 +200,7 @@ TEST_F(LineTest, UnplugRemovesTheLinkAndHangsUp)
     EXPECT_EQ(instrument->stop(), 0);
 }
 
-TEST_F(LineTest, PacedRepliesTakeTheTimeOfTheLine)
+TEST_F(VinstLine, PacedRepliesTakeTheTimeOfTheLine)
 {
     start({}, true);
     QElapsedTimer timer;
@@ -210,7 +210,7 @@ TEST_F(LineTest, PacedRepliesTakeTheTimeOfTheLine)
     EXPECT_GE(timer.elapsed(), 110);
 }
 
-TEST(VirtualInstrumentProgram, KeepsItsMemoryInTheImageFile)
+TEST(VinstProgram, KeepsItsMemoryInTheImageFile)
 {
     ScopedWorkDir dir;
     const QString image = dir.file("instrument.mem");
@@ -232,7 +232,7 @@ TEST(VirtualInstrumentProgram, KeepsItsMemoryInTheImageFile)
     EXPECT_EQ(line.ask(QByteArray::fromHex("3A0601 003004"), 10).right(4), QByteArray::fromHex("DEADBEEF"));
 }
 
-TEST(VirtualInstrumentProgram, RefusesFilesItDoesNotOwn)
+TEST(VinstProgram, RefusesFilesItDoesNotOwn)
 {
     ScopedWorkDir dir;
     // A broken image is neither used nor overwritten.

@@ -22,7 +22,7 @@ std::int64_t LocalMs(const CivilTime &t)
     return *FromCivil(t) * 1000;
 }
 
-class InstrumentTest : public ::testing::Test {
+class VinstInstrument : public ::testing::Test {
 protected:
     // Every reply the instrument gives to `bytes`, one after another.
     Bytes ask(const Bytes &bytes)
@@ -73,7 +73,7 @@ Bytes Hex(const char *text)
 
 }  // namespace
 
-TEST_F(InstrumentTest, ReadRepliesHaveTheLengthsAndEchoesOfTheProtocol)
+TEST_F(VinstInstrument, ReadRepliesHaveTheLengthsAndEchoesOfTheProtocol)
 {
     const Bytes table = ask(Hex("3A 06 01 00 00 2E"));
     ASSERT_EQ(table.size(), 52u);
@@ -103,10 +103,14 @@ TEST_F(InstrumentTest, ReadRepliesHaveTheLengthsAndEchoesOfTheProtocol)
         EXPECT_EQ(reply[2], request[2]) << c.request;
         EXPECT_EQ(reply[3], request[3]) << c.request;
         EXPECT_EQ(reply[4], request[4]) << c.request;
+        if (request[2] != ReadRegisters) {
+            EXPECT_EQ(Bytes(reply.begin() + 6, reply.end()),
+                      instrument.memory().read(static_cast<std::uint16_t>(request[3] | request[4] << 8), request[5]));
+        }
     }
 }
 
-TEST_F(InstrumentTest, MemoryWritesEchoTheFrameAndReadBack)
+TEST_F(VinstInstrument, MemoryWritesEchoTheFrameAndReadBack)
 {
     const Bytes frame = Hex("3A 0E 05 00 0C 08 A5 B3 61 BD 6F B3 20 20");
     EXPECT_EQ(ask(frame), frame);
@@ -129,7 +133,7 @@ TEST_F(InstrumentTest, MemoryWritesEchoTheFrameAndReadBack)
     EXPECT_EQ(instrument.memory().at(1), 0x04);
 }
 
-TEST_F(InstrumentTest, ClockIsSetInFourFramesAndRuns)
+TEST_F(VinstInstrument, ClockIsSetInFourFramesAndRuns)
 {
     writeClock({0x30, 0x07, 0x14, 0x00, 0x05, 0x03, 0x09});
     EXPECT_EQ(readRegisters(25), Hex("30 07 14 00 05 03 09 00 00 00"));
@@ -146,12 +150,12 @@ TEST_F(InstrumentTest, ClockIsSetInFourFramesAndRuns)
     EXPECT_EQ(readRegisters(25, 7), Hex("00 00 25 00 31 04 09"));
 }
 
-TEST_F(InstrumentTest, ClockStartsAtThePcTime)
+TEST_F(VinstInstrument, ClockStartsAtThePcTime)
 {
     EXPECT_EQ(readRegisters(25, 7), Hex("30 07 14 00 05 03 09"));
 }
 
-TEST_F(InstrumentTest, CorrectionWriteChangesOnlyTheCorrectionRegister)
+TEST_F(VinstInstrument, CorrectionWriteChangesOnlyTheCorrectionRegister)
 {
     const Bytes before = readRegisters(25, 7);
     EXPECT_EQ(ask(Hex("3A 09 07 18 00 02 34 34 92")), Hex("3A 08 07 18 00 02 34 34"));
@@ -163,7 +167,7 @@ TEST_F(InstrumentTest, CorrectionWriteChangesOnlyTheCorrectionRegister)
     EXPECT_EQ(readRegisters(32, 2)[0], 0x00);
 }
 
-TEST_F(InstrumentTest, CommandSevenWithABadChecksumIsIgnored)
+TEST_F(VinstInstrument, CommandSevenWithABadChecksumIsIgnored)
 {
     const std::vector<Step> steps = session.feed(Hex("3A 09 07 18 00 02 34 34 93"));
     ASSERT_EQ(steps.size(), 1u);
@@ -171,7 +175,7 @@ TEST_F(InstrumentTest, CommandSevenWithABadChecksumIsIgnored)
     EXPECT_EQ(ask(Hex("3A 06 03 18 00 02")).back(), 10);  // the default, unchanged
 }
 
-TEST_F(InstrumentTest, RequestsAreFoundBehindGarbage)
+TEST_F(VinstInstrument, RequestsAreFoundBehindGarbage)
 {
     // Noise, a ':' with an impossible length, a torn request, then one whole.
     const Bytes stream = Hex("00 FF 3A 3A 99 3A 06 3A 06 01 00 00 2E");
@@ -190,7 +194,7 @@ TEST_F(InstrumentTest, RequestsAreFoundBehindGarbage)
     EXPECT_EQ(ask(Hex("3A 06 01 15 00 02")).size(), 8u);
 }
 
-TEST_F(InstrumentTest, RandomBytesNeverBreakTheInstrument)
+TEST_F(VinstInstrument, RandomBytesNeverBreakTheInstrument)
 {
     std::mt19937 random(7);
     for (int round = 0; round < 2000; ++round) {
@@ -203,7 +207,7 @@ TEST_F(InstrumentTest, RandomBytesNeverBreakTheInstrument)
     EXPECT_EQ(ask(Hex("3A 06 01 00 00 2E")).size(), 52u);
 }
 
-TEST_F(InstrumentTest, FlowRegistersPlayABreath)
+TEST_F(VinstInstrument, FlowRegistersPlayABreath)
 {
     int maxPressure = 0, lastPressure = 0, crossings = 0;
     int lastVolume = 0, lastTime = -1, maxVolume = 0;
@@ -230,7 +234,7 @@ TEST_F(InstrumentTest, FlowRegistersPlayABreath)
     EXPECT_GT(maxVolume, 2000);
 }
 
-TEST(FaultFlags, ShapeTheReplies)
+TEST(VinstFaultFlags, ShapeTheReplies)
 {
     std::int64_t now = LocalMs(TestNow);
     Instrument instrument(BuildDefaultMemory(TestNow), [&] { return now; });
@@ -269,7 +273,7 @@ TEST(FaultFlags, ShapeTheReplies)
     EXPECT_EQ(run({}, 1)[0].splitAt, 0u);
 }
 
-TEST(DefaultMemory, HoldsARealisticHistory)
+TEST(VinstDefaultMemory, HoldsARealisticHistory)
 {
     const Memory memory = BuildDefaultMemory(TestNow);
     EXPECT_EQ(DisplayName("Иванов"), Hex("A5 B3 61 BD 6F B3 20 20 20 20 20 20 20 20 20 20"));
@@ -311,7 +315,7 @@ TEST(DefaultMemory, HoldsARealisticHistory)
     EXPECT_EQ(std::count(rest.begin(), rest.end(), 0xFF), 64);
 }
 
-TEST(MemoryImage, IsSavedAndLoadedWhole)
+TEST(VinstMemoryImage, IsSavedAndLoadedWhole)
 {
     const std::string dir = ::testing::TempDir();
     const std::string path = dir + "/image-test.mem";
@@ -332,7 +336,7 @@ TEST(MemoryImage, IsSavedAndLoadedWhole)
     std::remove(path.c_str());
 }
 
-TEST(CommandLine, TakesEveryFlagAndRefusesNonsense)
+TEST(VinstCommandLine, TakesEveryFlagAndRefusesNonsense)
 {
     std::string error;
     const auto options = ParseOptions({"--dir", "/x", "--port", "COM3", "--memory", "m", "--log", "l",

@@ -54,11 +54,12 @@ public:
                 return;
             if (ready == 0) {
                 carryOut(m_session.dropPartial());
-            } else if (fds[1].revents & POLLIN) {
+            } else if (fds[1].revents != 0) {
                 const std::size_t n = m_port.receive(buffer, sizeof buffer);
-                carryOut(m_session.feed(std::span(buffer, n)));
-            } else if (fds[1].revents & (POLLHUP | POLLERR)) {
-                ::poll(fds, 1, HangupRetryMs);
+                if (n > 0)
+                    carryOut(m_session.feed(std::span(buffer, n)));
+                else
+                    ::poll(fds, 1, HangupRetryMs);  // no other end: look again later
             }
         }
     }
