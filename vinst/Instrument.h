@@ -9,6 +9,11 @@
 //   5     write memory:     the request frame itself, n + 6 bytes
 //   7     write registers:  8 bytes, the request without its checksum
 // A length byte of n + 6 above 255 wraps, as the program expects.
+//
+// A request that does not hold together (length, unknown command, a register
+// address above 255, a command 7 checksum that does not add up) is taken for
+// line noise and gets no reply at all, so the program sends it again after
+// its silence interval; nothing is written.
 
 #include "vinst/Clock.h"
 #include "vinst/Frame.h"
