@@ -3,7 +3,7 @@
 
 #include "vinst/DefaultMemory.h"
 #include "vinst/Options.h"
-#include "vinst/Session.h"
+#include "vinst/Responder.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ protected:
     Bytes ask(const Bytes &bytes)
     {
         Bytes replies;
-        for (const Step &step : session.feed(bytes))
+        for (const Step &step : responder.feed(bytes))
             if (step.kind == Step::Reply)
                 replies.insert(replies.end(), step.bytes.begin(), step.bytes.end());
         return replies;
@@ -57,7 +57,7 @@ protected:
 
     std::int64_t now = LocalMs(TestNow);
     Instrument instrument{BuildDefaultMemory(TestNow), [this] { return now; }};
-    Session session{instrument, {}};
+    Responder responder{instrument, {}};
 };
 
 Bytes Hex(const char *text)
@@ -169,7 +169,7 @@ TEST_F(VinstInstrument, CorrectionWriteChangesOnlyTheCorrectionRegister)
 
 TEST_F(VinstInstrument, CommandSevenWithABadChecksumIsIgnored)
 {
-    const std::vector<Step> steps = session.feed(Hex("3A 09 07 18 00 02 34 34 93"));
+    const std::vector<Step> steps = responder.feed(Hex("3A 09 07 18 00 02 34 34 93"));
     ASSERT_EQ(steps.size(), 1u);
     EXPECT_EQ(steps[0].kind, Step::Skipped);
     EXPECT_EQ(ask(Hex("3A 06 03 18 00 02")).back(), 10);  // the default, unchanged
@@ -189,8 +189,8 @@ TEST_F(VinstInstrument, RequestsAreFoundBehindGarbage)
 
     // A request that stopped half way is given up and does not swallow the next.
     ask(Hex("3A 0E 05 00 01"));
-    ASSERT_TRUE(session.hasPartial());
-    ASSERT_EQ(session.dropPartial().size(), 1u);
+    ASSERT_TRUE(responder.hasPartial());
+    ASSERT_EQ(responder.dropPartial().size(), 1u);
     EXPECT_EQ(ask(Hex("3A 06 01 15 00 02")).size(), 8u);
 }
 
@@ -201,9 +201,9 @@ TEST_F(VinstInstrument, RandomBytesNeverBreakTheInstrument)
         Bytes junk(1 + random() % 40);
         for (auto &b : junk)
             b = random() % 4 == 0 ? 0x3A : static_cast<std::uint8_t>(random());
-        session.feed(junk);
+        responder.feed(junk);
     }
-    session.dropPartial();
+    responder.dropPartial();
     EXPECT_EQ(ask(Hex("3A 06 01 00 00 2E")).size(), 52u);
 }
 
@@ -240,10 +240,10 @@ TEST(VinstFaultFlags, ShapeTheReplies)
     Instrument instrument(BuildDefaultMemory(TestNow), [&] { return now; });
     const Bytes request = Hex("3A 06 01 15 00 02");
     auto run = [&](FaultFlags flags, int requests) {
-        Session session(instrument, flags);
+        Responder responder(instrument, flags);
         std::vector<Step> steps;
         for (int i = 0; i < requests; ++i)
-            for (Step &s : session.feed(request))
+            for (Step &s : responder.feed(request))
                 if (s.kind != Step::Received)
                     steps.push_back(std::move(s));
         return steps;

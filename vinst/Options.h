@@ -1,7 +1,7 @@
 #pragma once
 // The command line of the virtual instrument.
 
-#include "vinst/Session.h"
+#include "vinst/Responder.h"
 
 #include <optional>
 #include <string>

@@ -37,7 +37,7 @@ class Player {
 public:
     Player(const Options &options, Instrument &instrument, VirtualPort &port, TrafficLog &log)
         : m_options(options), m_instrument(instrument), m_port(port), m_log(log),
-          m_session(instrument, options.faults)
+          m_responder(instrument, options.faults)
     {
     }
 
@@ -48,16 +48,16 @@ public:
         while (true) {
             const bool listening = m_port.isOpen();
             pollfd fds[2] = {{stopFd, POLLIN, 0}, {listening ? m_port.fd() : -1, POLLIN, 0}};
-            const int timeout = listening && m_session.hasPartial() ? PartialFrameTimeoutMs : -1;
+            const int timeout = listening && m_responder.hasPartial() ? PartialFrameTimeoutMs : -1;
             const int ready = ::poll(fds, 2, timeout);
             if (fds[0].revents != 0)
                 return;
             if (ready == 0) {
-                carryOut(m_session.dropPartial());
+                carryOut(m_responder.dropPartial());
             } else if (fds[1].revents != 0) {
                 const std::size_t n = m_port.receive(buffer, sizeof buffer);
                 if (n > 0)
-                    carryOut(m_session.feed(std::span(buffer, n)));
+                    carryOut(m_responder.feed(std::span(buffer, n)));
                 else
                     ::poll(fds, 1, HangupRetryMs);  // no other end: look again later
             }
@@ -112,7 +112,7 @@ private:
     Instrument &m_instrument;
     VirtualPort &m_port;
     TrafficLog &m_log;
-    Session m_session;
+    Responder m_responder;
 };
 
 }  // namespace

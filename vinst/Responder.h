@@ -37,9 +37,9 @@ struct Step {
     std::string note;
 };
 
-class Session {
+class Responder {
 public:
-    Session(Instrument &instrument, FaultFlags faults);
+    Responder(Instrument &instrument, FaultFlags faults);
 
     std::vector<Step> feed(std::span<const std::uint8_t> bytes);
     // A request that stopped arriving half way is given up (see FrameReader).

@@ -1,4 +1,4 @@
-#include "vinst/Session.h"
+#include "vinst/Responder.h"
 
 #include <algorithm>
 
@@ -17,11 +17,11 @@ std::vector<Step> ToSteps(std::vector<FrameReader::Piece> pieces)
 
 }  // namespace
 
-Session::Session(Instrument &instrument, FaultFlags faults) : m_instrument(instrument), m_faults(faults)
+Responder::Responder(Instrument &instrument, FaultFlags faults) : m_instrument(instrument), m_faults(faults)
 {
 }
 
-std::vector<Step> Session::feed(std::span<const std::uint8_t> bytes)
+std::vector<Step> Responder::feed(std::span<const std::uint8_t> bytes)
 {
     if (m_unplugged)
         return {};
@@ -35,12 +35,12 @@ std::vector<Step> Session::feed(std::span<const std::uint8_t> bytes)
     return out;
 }
 
-std::vector<Step> Session::dropPartial()
+std::vector<Step> Responder::dropPartial()
 {
     return ToSteps(m_reader.dropPartial());
 }
 
-void Session::handleFrame(const Bytes &frame, std::vector<Step> &out)
+void Responder::handleFrame(const Bytes &frame, std::vector<Step> &out)
 {
     ++m_requests;
     Bytes reply = m_instrument.answer(ParseRequest(frame));
@@ -56,7 +56,7 @@ void Session::handleFrame(const Bytes &frame, std::vector<Step> &out)
 
 // A request left unanswered is still carried out, as when only the reply is
 // lost on the line.
-std::string Session::withholdReason() const
+std::string Responder::withholdReason() const
 {
     if (m_faults.silent)
         return "silent";
@@ -67,7 +67,7 @@ std::string Session::withholdReason() const
     return {};
 }
 
-Step Session::shapeReply(Bytes reply)
+Step Responder::shapeReply(Bytes reply)
 {
     ++m_replies;
     if (m_replies <= m_faults.wrongEcho)
@@ -84,7 +84,7 @@ Step Session::shapeReply(Bytes reply)
 
 // Never ':', so that a reader that looks for the start byte can find the
 // reply behind the noise.
-std::uint8_t Session::noiseByte()
+std::uint8_t Responder::noiseByte()
 {
     std::uint8_t b;
     do {
