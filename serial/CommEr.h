@@ -48,7 +48,7 @@ class TCommEr : public QObject {
     Q_OBJECT
 public:
     explicit TCommEr(QObject *owner = nullptr);
-    ~TCommEr() override;   // does not close the port: owners close it first
+    ~TCommEr() override;   // closes a port its owner left open
 
     void OpenComm();                                  // throws ECommsError
     void CloseComm();                                 // harmless when closed

@@ -1,0 +1,256 @@
+// The virtual instrument program on its pseudo-terminal, spoken to the way
+// the program's serial port does: open the name, raw mode, write, poll.
+
+#include "VirtualInstrument.h"
+#include "WorkDir.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray SensorTableRead = QByteArray::fromHex("3A0601 00002E");
+const QByteArray CorrectionRead = QByteArray::fromHex("3A0603 180002");
+const QByteArray ProbeRead = QByteArray::fromHex("3A0601 150002");  // 8-byte reply
+
+// One opening of the instrument's port.
+class Line {
+public:
+    explicit Line(const QString &path)
+    {
+        m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        termios settings{};
+        if (m_fd >= 0 && ::tcgetattr(m_fd, &settings) == 0) {
+            ::cfmakeraw(&settings);
+            ::tcsetattr(m_fd, TCSANOW, &settings);
+        }
+    }
+    ~Line()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    bool isOpen() const { return m_fd >= 0; }
+
+    void send(const QByteArray &bytes)
+    {
+        ASSERT_EQ(::write(m_fd, bytes.constData(), static_cast<size_t>(bytes.size())), bytes.size());
+    }
+
+    // Bytes that arrive until `count` have come or `msecs` have passed.
+    QByteArray receive(int count, int msecs = 3000)
+    {
+        QByteArray got;
+        QElapsedTimer timer;
+        timer.start();
+        while (got.size() < count && timer.elapsed() < msecs) {
+            pollfd readable{m_fd, POLLIN, 0};
+            if (::poll(&readable, 1, static_cast<int>(msecs - timer.elapsed())) <= 0 || !(readable.revents & POLLIN))
+                break;
+            char buffer[512];
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            got.append(buffer, static_cast<qsizetype>(n));
+        }
+        return got;
+    }
+
+    QByteArray ask(const QByteArray &request, int count)
+    {
+        send(request);
+        return receive(count);
+    }
+
+    // Whether the other end went away within `msecs`.
+    bool hungUp(int msecs)
+    {
+        pollfd line{m_fd, POLLIN, 0};
+        if (::poll(&line, 1, msecs) <= 0)
+            return false;
+        char byte;
+        return (line.revents & POLLHUP) || ::read(m_fd, &byte, 1) <= 0;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+class VinstLine : public ::testing::Test {
+protected:
+    void start(const QStringList &flags = {}, bool paced = false)
+    {
+        instrument = std::make_unique<VirtualInstrument>(dir.path(),
+                                                         VirtualInstrument::Setup{.flags = flags, .paced = paced});
+        ASSERT_TRUE(instrument->isReady());
+        line = std::make_unique<Line>(instrument->portPath());
+        ASSERT_TRUE(line->isOpen());
+    }
+
+    ScopedWorkDir dir;
+    std::unique_ptr<VirtualInstrument> instrument;
+    std::unique_ptr<Line> line;
+};
+
+}  // namespace
+
+TEST_F(VinstLine, AnswersAndLogsEveryFrame)
+{
+    start();
+    const QByteArray table = line->ask(SensorTableRead, 52);
+    ASSERT_EQ(table.size(), 52);
+    EXPECT_EQ(table.left(6), QByteArray::fromHex("3A3401 00002E"));
+    const QByteArray correction = line->ask(CorrectionRead, 7);
+    ASSERT_EQ(correction.size(), 7);
+    EXPECT_EQ(correction.left(4), QByteArray::fromHex("3A0703 18"));
+    EXPECT_TRUE(line->receive(1, 100).isEmpty());
+
+    EXPECT_EQ(instrument->receivedFrames(), (std::vector<QByteArray>{SensorTableRead, CorrectionRead}));
+    EXPECT_EQ(instrument->replies(), (std::vector<QByteArray>{table, correction}));
+    const QRegularExpression format(R"(^\d\d:\d\d:\d\d\.\d{3} (RX|TX|SKIP|NOTE) .+$)");
+    for (const QString &logLine : instrument->logLines())
+        EXPECT_TRUE(format.match(logLine).hasMatch()) << logLine.toStdString();
+    EXPECT_EQ(instrument->logLines().filter(" RX 3A 06 01 00 00 2E").size(), 1);
+
+    EXPECT_EQ(instrument->stop(), 0);
+    EXPECT_FALSE(QFileInfo(instrument->portPath()).isSymLink());
+}
+
+TEST_F(VinstLine, SurvivesThePortBeingClosedAndReopened)
+{
+    start();
+    line.reset();
+    for (int i = 0; i < 30; ++i) {
+        Line again(instrument->portPath());
+        ASSERT_TRUE(again.isOpen());
+        ASSERT_EQ(again.ask(ProbeRead, 8).size(), 8) << "opening " << i;
+    }
+}
+
+TEST_F(VinstLine, SilentAnswersNothing)
+{
+    start({"--silent"});
+    line->send(ProbeRead);
+    EXPECT_TRUE(instrument->waitForReceived(1));
+    EXPECT_TRUE(line->receive(1, 300).isEmpty());
+}
+
+TEST_F(VinstLine, AnswerFromAndDropEveryLeaveRequestsUnanswered)
+{
+    start({"--answer-from", "3", "--drop-every", "4"});
+    QString answered;
+    for (int i = 1; i <= 5; ++i) {
+        line->send(ProbeRead);
+        ASSERT_TRUE(instrument->waitForReceived(i));
+        answered += line->receive(8, 300).size() == 8 ? 'R' : '-';
+    }
+    EXPECT_EQ(answered, "--R-R");
+}
+
+TEST_F(VinstLine, WrongEchoSpoilsTheFirstReplies)
+{
+    start({"--wrong-echo", "2"});
+    EXPECT_NE(line->ask(ProbeRead, 8).mid(3, 2), ProbeRead.mid(3, 2));
+    EXPECT_NE(line->ask(ProbeRead, 8).mid(3, 2), ProbeRead.mid(3, 2));
+    EXPECT_EQ(line->ask(ProbeRead, 8).mid(3, 2), ProbeRead.mid(3, 2));
+}
+
+TEST_F(VinstLine, NoiseComesBeforeTheReply)
+{
+    start({"--noise", "5"});
+    const QByteArray got = line->ask(ProbeRead, 13);
+    ASSERT_EQ(got.size(), 13);
+    EXPECT_FALSE(got.left(5).contains(':'));
+    EXPECT_EQ(got.mid(5, 5), QByteArray::fromHex("3A0801 1500"));
+}
+
+TEST_F(VinstLine, TruncateCutsTheReplyShort)
+{
+    start({"--truncate", "3"});
+    line->send(ProbeRead);
+    EXPECT_EQ(line->receive(8, 300).size(), 5);
+}
+
+TEST_F(VinstLine, SplitGapSendsTheReplyInTwoPieces)
+{
+    start({"--split-gap", "200"});
+    line->send(SensorTableRead);
+    EXPECT_EQ(line->receive(26).size(), 26);
+    EXPECT_TRUE(line->receive(1, 100).isEmpty());
+    EXPECT_EQ(line->receive(26).size(), 26);
+}
+
+TEST_F(VinstLine, UnplugRemovesTheLinkAndHangsUp)
+{
+    start({"--unplug-after", "2"});
+    EXPECT_EQ(line->ask(ProbeRead, 8).size(), 8);
+    EXPECT_EQ(line->ask(ProbeRead, 8).size(), 8);
+    EXPECT_TRUE(line->hungUp(3000));
+    EXPECT_FALSE(QFileInfo(instrument->portPath()).isSymLink());
+    EXPECT_EQ(instrument->stop(), 0);
+}
+
+TEST_F(VinstLine, PacedRepliesTakeTheTimeOfTheLine)
+{
+    start({}, true);
+    QElapsedTimer timer;
+    timer.start();
+    // 252 bytes at 19200 baud take 131 ms.
+    EXPECT_EQ(line->ask(QByteArray::fromHex("3A0601 F624F6"), 252).size(), 252);
+    EXPECT_GE(timer.elapsed(), 110);
+}
+
+TEST(VinstProgram, KeepsItsMemoryInTheImageFile)
+{
+    ScopedWorkDir dir;
+    const QString image = dir.file("instrument.mem");
+    const QByteArray write = QByteArray::fromHex("3A0A05 003004 DEADBEEF");
+    {
+        VirtualInstrument instrument(dir.path(), {.memoryFile = image});
+        ASSERT_TRUE(instrument.isReady());
+        Line line(instrument.portPath());
+        EXPECT_EQ(line.ask(write, 10), write);
+        EXPECT_EQ(instrument.stop(), 0);
+    }
+    const QByteArray saved = ReadWholeFile(image);
+    ASSERT_EQ(saved.size(), 65536);
+    EXPECT_EQ(saved.mid(0x3000, 4), QByteArray::fromHex("DEADBEEF"));
+
+    VirtualInstrument again(dir.path(), {.memoryFile = image});
+    ASSERT_TRUE(again.isReady());
+    Line line(again.portPath());
+    EXPECT_EQ(line.ask(QByteArray::fromHex("3A0601 003004"), 10).right(4), QByteArray::fromHex("DEADBEEF"));
+}
+
+TEST(VinstProgram, RefusesFilesItDoesNotOwn)
+{
+    ScopedWorkDir dir;
+    // A broken image is neither used nor overwritten.
+    ASSERT_TRUE(WriteWholeFile(dir.file("short.mem"), "short"));
+    VirtualInstrument badImage(dir.path(), {.port = "COM2", .memoryFile = dir.file("short.mem")});
+    EXPECT_FALSE(badImage.isReady());
+    EXPECT_EQ(badImage.stop(), 1);
+    EXPECT_EQ(ReadWholeFile(dir.file("short.mem")), "short");
+
+    // A regular file under the port's name stays; a stale link is replaced.
+    ASSERT_TRUE(WriteWholeFile(dir.file("COM3"), "mine"));
+    VirtualInstrument onFile(dir.path(), {.port = "COM3"});
+    EXPECT_FALSE(onFile.isReady());
+    EXPECT_EQ(onFile.stop(), 1);
+    EXPECT_EQ(ReadWholeFile(dir.file("COM3")), "mine");
+
+    ASSERT_TRUE(QFile::link("/nonexistent/tty", dir.file("COM4")));
+    VirtualInstrument onLink(dir.path(), {.port = "COM4"});
+    ASSERT_TRUE(onLink.isReady());
+    EXPECT_TRUE(QFileInfo(dir.file("COM4")).symLinkTarget().startsWith("/dev/"));
+}

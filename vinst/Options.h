@@ -1,0 +1,26 @@
+#pragma once
+// The command line of the virtual instrument.
+
+#include "vinst/Responder.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vinst {
+
+struct Options {
+    std::string dir;          // where the port's name is put
+    std::string port;         // the port's name in it, e.g. COM1
+    std::string memoryFile;   // image loaded at start (when present) and saved at exit
+    std::string logFile;      // traffic log
+    bool paced = true;        // replies at the pace of 19200 baud
+    FaultFlags faults;
+};
+
+extern const char *const UsageText;
+
+// Nothing, with the reason in `error`, when the arguments are not usable.
+std::optional<Options> ParseOptions(const std::vector<std::string> &args, std::string &error);
+
+}  // namespace vinst

@@ -1,1 +1,0 @@
-int VinstPlaceholder() { return 0; }
