@@ -1,0 +1,240 @@
+// Every transfer with the instrument, checked byte for byte in the virtual
+// instrument's traffic log and, where the instrument keeps what was written,
+// read back.
+
+#include "ExchangeRig.h"
+
+#include "exchange/ExchVars.h"
+#include "exchange/Transfers.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A memory whose every byte differs from its neighbours.
+QByteArray PatternMemory()
+{
+    QByteArray memory(65536, '\0');
+    for (int i = 0; i < memory.size(); ++i)
+        memory[i] = static_cast<char>((i * 31 + (i >> 8) * 7 + 1) & 0xFF);
+    return memory;
+}
+
+QByteArray Buffer(int from, int count)
+{
+    return QByteArray(reinterpret_cast<const char *>(TransferBuffer.data()) + from, count);
+}
+
+void FillBuffer(const QByteArray &bytes)
+{
+    std::copy(bytes.begin(), bytes.end(), TransferBuffer.begin());
+}
+
+QByteArray ReadFrame(int command, int address, int count)
+{
+    return QByteArray::fromRawData("\x3A\x06", 2) + char(command) + char(address & 0xFF) + char(address >> 8)
+           + char(count);
+}
+
+QByteArray WriteFrame(int address, const QByteArray &data)
+{
+    return QByteArray(1, '\x3A') + char(data.size() + 6) + '\x05' + char(address & 0xFF) + char(address >> 8)
+           + char(data.size()) + data;
+}
+
+// A register write with its checksum worked out as the sum of bytes 1..7.
+QByteArray RegisterFrame(int address, int data1, int data2)
+{
+    QByteArray frame = Hex("3A 09 07") + char(address) + Hex("00 02") + char(data1) + char(data2);
+    int sum = 0;
+    for (int i = 1; i < frame.size(); ++i)
+        sum += static_cast<uint8_t>(frame[i]);
+    return frame + char(sum & 0xFF);
+}
+
+// The frames a write of `data` at `address` must produce: 8 bytes at every
+// fourth address, the last frame carrying what is left.
+std::vector<QByteArray> WriteFrames(int address, const QByteArray &data)
+{
+    std::vector<QByteArray> frames;
+    for (int offset = 0;; offset += 4) {
+        const int left = data.size() - offset;
+        frames.push_back(WriteFrame(address + offset, data.mid(offset, std::min(left, 8))));
+        if (left <= 8)
+            return frames;
+    }
+}
+
+class ExchangeTransfers : public ::testing::Test {
+protected:
+    ExchangeTransfers() : rig({.memory = PatternMemory()}) {}
+
+    void SetUp() override { ASSERT_TRUE(rig.ready()); }
+
+    void TearDown() override { EXPECT_TRUE(rig.messages.texts().isEmpty()) << rig.messages.texts().join('|').toStdString(); }
+
+    // Frames received since the last call.
+    std::vector<QByteArray> newFrames()
+    {
+        std::vector<QByteArray> all = rig.frames();
+        std::vector<QByteArray> fresh(all.begin() + seen, all.end());
+        seen = all.size();
+        return fresh;
+    }
+
+    QByteArray lastReply() const { return rig.instrument->replies().back(); }
+
+    QByteArray memory = PatternMemory();
+    ExchangeRig rig;
+    size_t seen = 0;
+};
+
+TEST_F(ExchangeTransfers, MemoryReadsAskOnceAndKeepTheData)
+{
+    ASSERT_TRUE(ReadSensorTable());
+    EXPECT_EQ(newFrames(), std::vector{Hex("3A 06 01 00 00 2E")});
+    EXPECT_EQ(lastReply().size(), 52);
+    EXPECT_EQ(Buffer(0, 46), memory.left(46));
+    EXPECT_EQ(TransferWords[21], uint8_t(memory[42]) + 256 * uint8_t(memory[43]));
+
+    ASSERT_TRUE(ReadInstrumentMark());
+    EXPECT_EQ(Buffer(0, 8), memory.mid(110, 8));
+    ASSERT_TRUE(ReadProbeMark());
+    EXPECT_EQ(Buffer(0, 8), memory.mid(120, 8));
+    EXPECT_EQ(newFrames(), (std::vector{Hex("3A 06 01 6E 00 08"), Hex("3A 06 01 78 00 08")}));
+
+    ASSERT_TRUE(ReadListNames());
+    EXPECT_EQ(newFrames(), std::vector{Hex("3A 06 01 80 00 80")});
+    EXPECT_EQ(lastReply().size(), 134);
+    EXPECT_EQ(Buffer(0, 128), memory.mid(128, 128));
+
+    for (int part = 0; part < 8; ++part) {
+        ASSERT_TRUE(ReadListPart(3, part));
+        EXPECT_EQ(newFrames(), std::vector{ReadFrame(1, 3072 + 128 * part, 128)});
+        EXPECT_EQ(Buffer(0, 128), memory.mid(3072 + 128 * part, 128));
+    }
+
+    ASSERT_TRUE(ReadResultPage(41));
+    EXPECT_EQ(newFrames(), std::vector{Hex("3A 06 01 F6 24 F6")});
+    EXPECT_EQ(lastReply().size(), 252);
+    EXPECT_EQ(Buffer(0, 246), memory.mid(9462, 246));
+
+    ASSERT_TRUE(ReadMemoryPage(0x4700));
+    EXPECT_EQ(newFrames(), std::vector{Hex("3A 06 01 00 47 40")});
+    EXPECT_EQ(Buffer(0, 64), memory.mid(0x4700, 64));
+}
+
+TEST_F(ExchangeTransfers, SignalRecordsUseTheSecondReadCommand)
+{
+    ASSERT_TRUE(ReadSignalRecord(FirstSignalRecord));
+    EXPECT_EQ(lastReply().size(), 246);
+    ASSERT_TRUE(ReadSignalRecord(SecondSignalRecord));
+    EXPECT_EQ(lastReply().size(), 246);
+    EXPECT_EQ(Buffer(0, 240), lastReply().mid(6, 240));
+    EXPECT_EQ(newFrames(), (std::vector{Hex("3A 06 02 00 02 F0"), Hex("3A 06 02 00 03 F0")}));
+}
+
+TEST_F(ExchangeTransfers, SensorTableAndMarkWritesOverlapByFourBytes)
+{
+    const QByteArray table = memory.mid(5000, 46);
+    FillBuffer(table);
+    ASSERT_TRUE(WriteSensorTable());
+    const std::vector<QByteArray> frames = newFrames();
+    ASSERT_EQ(frames.size(), 11u);
+    EXPECT_EQ(frames, WriteFrames(0, table));
+    EXPECT_EQ(frames.back(), Hex("3A 0C 05 28 00 06") + table.mid(40, 6));
+
+    const QByteArray mark = Hex("01 23 45 67 89 AB CD EF");
+    FillBuffer(mark);
+    ASSERT_TRUE(WriteInstrumentMark());
+    EXPECT_EQ(newFrames(), std::vector{Hex("3A 0E 05 6E 00 08") + mark});
+
+    ASSERT_TRUE(ReadSensorTable());
+    EXPECT_EQ(Buffer(0, 46), table);
+    ASSERT_TRUE(ReadInstrumentMark());
+    EXPECT_EQ(Buffer(0, 8), mark);
+}
+
+TEST_F(ExchangeTransfers, ListWritesGoOutInOverlappingFrames)
+{
+    const QByteArray names = memory.mid(7000, 128);
+    FillBuffer(names);
+    ASSERT_TRUE(WriteListNames());
+    std::vector<QByteArray> frames = newFrames();
+    ASSERT_EQ(frames.size(), 31u);
+    EXPECT_EQ(frames, WriteFrames(128, names));
+
+    const QByteArray list = memory.mid(20000, 1024);
+    FillBuffer(list);
+    ASSERT_TRUE(WriteList(3));
+    frames = newFrames();
+    ASSERT_EQ(frames.size(), 255u);
+    EXPECT_EQ(frames, WriteFrames(3072, list));
+    EXPECT_EQ(frames.front(), Hex("3A 0E 05 00 0C 08") + list.left(8));
+    EXPECT_EQ(frames.back(), Hex("3A 0E 05 F8 0F 08") + list.right(8));
+
+    QByteArray readBack;
+    for (int part = 0; part < 8; ++part) {
+        ASSERT_TRUE(ReadListPart(3, part));
+        readBack += Buffer(0, 128);
+    }
+    EXPECT_EQ(readBack, list);
+    ASSERT_TRUE(ReadListNames());
+    EXPECT_EQ(Buffer(0, 128), names);
+}
+
+TEST_F(ExchangeTransfers, EraseCoversExactlyTheResultMemory)
+{
+    ASSERT_TRUE(EraseResultMemory());
+    const std::vector<QByteArray> frames = newFrames();
+    ASSERT_EQ(frames.size(), 2247u);
+    const QByteArray erased(8, '\xFF');
+    for (int block = 0; block < 3; ++block) {
+        const int start = 9216 + 3000 * block;
+        const std::vector<QByteArray> blockFrames(frames.begin() + 749 * block, frames.begin() + 749 * (block + 1));
+        EXPECT_EQ(blockFrames, WriteFrames(start, QByteArray(3000, '\xFF'))) << "block at " << start;
+        EXPECT_EQ(blockFrames.back(), WriteFrame(start + 2992, erased));
+    }
+
+    // The first and last pages are empty; the bytes around are untouched.
+    ASSERT_TRUE(ReadResultPage(0));
+    EXPECT_EQ(Buffer(0, 246), QByteArray(246, '\xFF'));
+    ASSERT_TRUE(ReadMemory(9200, 16));
+    EXPECT_EQ(Buffer(0, 16), memory.mid(9200, 16));
+    ASSERT_TRUE(ReadMemory(18200, 32));
+    EXPECT_EQ(Buffer(0, 16), QByteArray(16, '\xFF'));
+    EXPECT_EQ(Buffer(16, 16), memory.mid(18216, 16));
+}
+
+TEST_F(ExchangeTransfers, ClockAndRegisterTransfers)
+{
+    ASSERT_TRUE(ReadClock());
+    EXPECT_EQ(newFrames(), std::vector{Hex("3A 06 03 19 00 0A")});
+    ASSERT_EQ(lastReply().size(), 16);
+    EXPECT_EQ(Buffer(0, 10), lastReply().mid(6, 10));
+
+    ClockImage = {0x56, 0x34, 0x12, 0x00, 0x27, 0x08, 0x24};
+    ASSERT_TRUE(WriteClock());
+    EXPECT_EQ(newFrames(), (std::vector{RegisterFrame(0x19, 0x56, 0x34), RegisterFrame(0x1B, 0x12, 0x00),
+                                        RegisterFrame(0x1D, 0x27, 0x08), RegisterFrame(0x1F, 0x24, 0x00)}));
+    ASSERT_TRUE(ReadClock());
+    newFrames();
+    EXPECT_EQ(Buffer(4, 3), Hex("27 08 24"));   // day, month, year as written
+
+    ASSERT_TRUE(WriteCorrection(CorrectionByteFor(6, true)));   // 8 steps, slow
+    EXPECT_EQ(newFrames(), std::vector{Hex("3A 09 07 18 00 02 28 28 7A")});
+    ASSERT_TRUE(ReadCorrection());
+    EXPECT_EQ(newFrames(), std::vector{Hex("3A 06 03 18 00 02")});
+    EXPECT_EQ(lastReply().size(), 7);
+    EXPECT_EQ(TransferBuffer[0], 0x28);
+
+    ASSERT_TRUE(ClearListRegisters());
+    EXPECT_EQ(newFrames(), std::vector{Hex("3A 09 07 20 00 02 00 00 32")});
+
+    ASSERT_TRUE(ReadLiveValues());
+    EXPECT_EQ(newFrames(), std::vector{Hex("3A 06 03 4E 00 0A")});
+    ASSERT_EQ(lastReply().size(), 16);
+    EXPECT_EQ(Buffer(0, 10), lastReply().mid(6, 10));
+}
+
+} // namespace

@@ -1,0 +1,90 @@
+#include "ExchangeRig.h"
+
+#include "exchange/ExchVars.h"
+#include "store/OrbACfg.h"
+#include "store/OrbADat.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+ExchangeRig::ExchangeRig(const RigSetup &setup)
+{
+    ResetExchangeState();
+    PortNumber = 1;
+    PortName = QStringLiteral("COM1");
+    SaveConfig();   // so that windows loading the configuration find one
+
+    VirtualInstrument::Setup instrumentSetup{.flags = setup.flags, .paced = setup.paced};
+    if (!setup.memory.isEmpty()) {
+        instrumentSetup.memoryFile = dir.file(QStringLiteral("instrument.mem"));
+        WriteWholeFile(instrumentSetup.memoryFile, setup.memory);
+    }
+    instrument = std::make_unique<VirtualInstrument>(dir.path(), instrumentSetup);
+
+    window = std::make_unique<TObmenF>();
+    window->SetReadIntervalTimeout(setup.readIntervalMs);
+    ObmenF = window.get();
+}
+
+ExchangeRig::~ExchangeRig()
+{
+    ObmenF = nullptr;
+    window.reset();
+    instrument.reset();
+}
+
+void WhenReceived(const ExchangeRig &rig, int frames, std::function<void()> action)
+{
+    auto *poll = new QTimer(rig.window.get());
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, [poll, &rig, frames, action] {
+        if (!rig.window->isVisible() || static_cast<int>(rig.frames().size()) < frames)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        action();
+    });
+    poll->start();
+}
+
+void RunEventsFor(int msecs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < msecs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+QByteArray MemoryWith(int address, const QByteArray &bytes)
+{
+    QByteArray memory(65536, '\0');
+    memory.replace(address, bytes.size(), bytes);
+    return memory;
+}
+
+QByteArray Hex(const char *text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+void ResetExchangeState()
+{
+    ExchAddress = 0;
+    ExchCount = 1;
+    ExchMode = 0;
+    WriteOffset = 0;
+    WriteRemaining = 1;
+    TransferBuffer.fill(0);
+    TransferWords.fill(0);
+    ClockImage.fill(0);
+    ExchDone = false;
+    ReplyBad = false;
+    NoLink = false;
+    AwaitReply = false;
+    StopExch = true;
+    PanelLinkTest = false;
+    ServiceLinkTest = false;
+    WatchMode = false;
+    VolumeStart = false;
+}

@@ -1,0 +1,53 @@
+#pragma once
+// A test's line to the instrument: a fresh working directory, the virtual
+// instrument on its COM1, an exchange window talking to it and the message
+// boxes recorded. The exchange window gets a short inter-byte time-out, so
+// that long transfers run fast; the request flags start as at program start.
+
+#include "VirtualInstrument.h"
+#include "WorkDir.h"
+
+#include "exchange/Obmen.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct RigSetup {
+    QStringList flags = {};         // fault flags of the instrument
+    bool paced = false;             // replies at the pace of 19200 baud
+    QByteArray memory = {};         // 64 KiB image to start from; empty: the default content
+    uint32_t readIntervalMs = 5;    // the exchange window's inter-byte time-out
+};
+
+class ExchangeRig {
+public:
+    explicit ExchangeRig(const RigSetup &setup = {});
+    ~ExchangeRig();
+
+    bool ready() const { return instrument && instrument->isReady(); }
+    std::vector<QByteArray> frames() const { return instrument->receivedFrames(); }
+
+    ScopedWorkDir dir;
+    MessageRecorder messages;
+    std::unique_ptr<VirtualInstrument> instrument;
+    std::unique_ptr<TObmenF> window;
+};
+
+// Runs `action` once the exchange window is on screen and `frames` requests
+// have reached the instrument (checked every 20 ms while the event loop runs).
+void WhenReceived(const ExchangeRig &rig, int frames, std::function<void()> action);
+
+// Processes events for `msecs`.
+void RunEventsFor(int msecs);
+
+// A 64 KiB instrument memory with the given bytes at `address`, zero elsewhere.
+QByteArray MemoryWith(int address, const QByteArray &bytes);
+
+// Frames from hex text, spaces allowed: Hex("3A 06 01 00 00 2E").
+QByteArray Hex(const char *text);
+
+// The request flags and variables as at program start.
+void ResetExchangeState();
