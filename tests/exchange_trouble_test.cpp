@@ -1,0 +1,267 @@
+// The exchange engine on a bad line: replies in pieces, surplus bytes and
+// noise, wrong echoes, silence, and the operator's stop and exit buttons.
+
+#include "ExchangeRig.h"
+
+#include "exchange/ExchVars.h"
+#include "exchange/Transfers.h"
+#include "service/Debug.h"
+#include "store/OrbADat.h"
+#include "volume/DebVol.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray TableRead = Hex("3A 06 01 00 00 2E");
+const QByteArray PageRead = Hex("3A 06 01 F6 24 F6");   // result page at record 41
+const QByteArray Probe = Hex("3A 06 01 15 00 02");
+const QString NoLinkText = QStringLiteral("Нет связи с прибором");
+
+QByteArray SensorMemory()
+{
+    QByteArray table(46, '\0');
+    for (int word = 0; word < 23; ++word) {
+        table[2 * word] = static_cast<char>(word * 10 + 1);
+        table[2 * word + 1] = static_cast<char>(word);
+    }
+    return MemoryWith(0, table);
+}
+
+int Word(const QByteArray &memory, int k)
+{
+    return uint8_t(memory[2 * k]) + 256 * uint8_t(memory[2 * k + 1]);
+}
+
+std::vector<QByteArray> Times(int count, const QByteArray &frame)
+{
+    return std::vector<QByteArray>(count, frame);
+}
+
+void MarkBuffer()
+{
+    TransferBuffer.fill(0xA5);
+}
+
+bool BufferMarked()
+{
+    return std::all_of(TransferBuffer.begin(), TransferBuffer.begin() + 256, [](uint8_t b) { return b == 0xA5; });
+}
+
+TEST(ExchangeTrouble, ReplyInPiecesIsAssembled)
+{
+    ExchangeRig rig({.flags = {"--split-gap", "150"}, .memory = SensorMemory()});
+    ASSERT_TRUE(rig.ready());
+    ASSERT_TRUE(ReadSensorTable());
+    EXPECT_EQ(rig.frames(), std::vector{TableRead});
+    EXPECT_EQ(TransferWords[22], Word(SensorMemory(), 22));
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+TEST(ExchangeTrouble, SurplusBytesCountTowardTheNextReply)
+{
+    // Every 8-byte reply comes behind 5 bytes of noise: the engine takes the
+    // first 8 of 13 bytes as the reply and the other 5 as the start of the
+    // next one. The clock write does not look into its replies, so it still
+    // goes through its four frames, each sent once.
+    ExchangeRig rig({.flags = {"--noise", "5"}});
+    ASSERT_TRUE(rig.ready());
+    ClockImage = {0x01, 0x02, 0x03, 0x00, 0x05, 0x06, 0x07};
+    ASSERT_TRUE(WriteClock());
+    const std::vector<QByteArray> frames = rig.frames();
+    ASSERT_EQ(frames.size(), 4u);
+    EXPECT_EQ(uint8_t(frames[3][3]), 0x1F);
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+TEST(ExchangeTrouble, NoiseBeforeAReadSpoilsTheEchoAndLeavesTheBuffer)
+{
+    ExchangeRig rig({.flags = {"--noise", "5"}});
+    ASSERT_TRUE(rig.ready());
+    MarkBuffer();
+    // The reply counted from the first noise byte never echoes the address:
+    // the request goes out four times, then the exchange ends without data.
+    EXPECT_TRUE(ReadResultPage(41));
+    EXPECT_EQ(rig.frames(), Times(4, PageRead));
+    EXPECT_TRUE(BufferMarked());
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+TEST(ExchangeTrouble, WrongEchoIsAskedAgainUpToThreeTimes)
+{
+    {
+        ExchangeRig rig({.flags = {"--wrong-echo", "3"}, .memory = SensorMemory()});
+        ASSERT_TRUE(rig.ready());
+        ASSERT_TRUE(ReadSensorTable());
+        EXPECT_EQ(rig.frames(), Times(4, TableRead));
+        EXPECT_EQ(TransferWords[5], Word(SensorMemory(), 5));
+    }
+    {
+        ExchangeRig rig({.flags = {"--wrong-echo", "10"}});
+        ASSERT_TRUE(rig.ready());
+        MarkBuffer();
+        EXPECT_TRUE(ReadSensorTable());   // ends as done, without data
+        EXPECT_FALSE(NoLink);
+        EXPECT_EQ(rig.frames(), Times(4, TableRead));
+        EXPECT_TRUE(BufferMarked());
+        EXPECT_TRUE(rig.messages.texts().isEmpty());
+    }
+}
+
+TEST(ExchangeTrouble, ThreeSilentSecondsLoseTheLink)
+{
+    ExchangeRig rig({.flags = {"--silent"}});
+    ASSERT_TRUE(rig.ready());
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(ReadSensorTable());
+    EXPECT_GE(timer.elapsed(), 2500);
+    EXPECT_TRUE(NoLink);
+    EXPECT_FALSE(AwaitReply);
+    EXPECT_EQ(rig.frames(), Times(3, TableRead));
+    ASSERT_EQ(rig.messages.messages().size(), 1u);
+    const MessageRequest &box = rig.messages.messages().front();
+    EXPECT_EQ(box.text, NoLinkText);
+    EXPECT_EQ(box.kind, MessageKind::Error);
+    EXPECT_EQ(box.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+}
+
+TEST(ExchangeTrouble, ReplyAfterTheSecondResendStillCounts)
+{
+    ExchangeRig rig({.flags = {"--answer-from", "3"}, .memory = SensorMemory()});
+    ASSERT_TRUE(rig.ready());
+    ASSERT_TRUE(ReadSensorTable());
+    EXPECT_EQ(rig.frames(), Times(3, TableRead));
+    EXPECT_EQ(TransferWords[21], Word(SensorMemory(), 21));
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+TEST(ExchangeTrouble, LinkTestRunsUntilStopped)
+{
+    ExchangeRig rig;
+    ASSERT_TRUE(rig.ready());
+    size_t sentAtStop = 0;
+    WhenReceived(rig, 5, [&rig, &sentAtStop] {
+        sentAtStop = rig.frames().size();
+        rig.window->Key_Stop->click();
+    });
+    EXPECT_TRUE(ProbeLink(LinkProbeOwner::Service));
+    const std::vector<QByteArray> frames = rig.frames();
+    EXPECT_GE(sentAtStop, 5u);
+    EXPECT_LE(frames.size(), sentAtStop + 1);   // the stop is seen at the next reply
+    EXPECT_EQ(frames, Times(static_cast<int>(frames.size()), Probe));
+    EXPECT_FALSE(ServiceLinkTest);
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+TEST(ExchangeTrouble, LinkTestOnSilenceResendsEverySecondWithoutLosingTheLink)
+{
+    ExchangeRig rig({.flags = {"--silent"}});
+    ASSERT_TRUE(rig.ready());
+    WhenReceived(rig, 4, [&rig] { rig.window->Key_Exit->click(); });
+    EXPECT_TRUE(ProbeLink(LinkProbeOwner::Service));
+    EXPECT_EQ(rig.frames(), Times(4, Probe));
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+TEST(ExchangeTrouble, ExitEndsAPendingRequestAtOnce)
+{
+    // The first request is never answered; the operator leaves meanwhile.
+    ExchangeRig rig({.flags = {"--answer-from", "2"}, .memory = SensorMemory()});
+    ASSERT_TRUE(rig.ready());
+    VolumeStart = true;
+    WhenReceived(rig, 1, [&rig] { rig.window->Key_Exit->click(); });
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(ReadSensorTable());
+    EXPECT_LT(timer.elapsed(), 2500);
+    EXPECT_TRUE(NoLink);
+    EXPECT_TRUE(StopExch);
+    EXPECT_FALSE(AwaitReply);
+    EXPECT_FALSE(VolumeStart);
+
+    // Nothing of the abandoned request comes back later.
+    RunEventsFor(3500);
+    EXPECT_EQ(rig.frames().size(), 1u);
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+
+    // The port was closed: the next exchange opens it again.
+    ASSERT_TRUE(ReadSensorTable());
+    EXPECT_EQ(TransferWords[3], Word(SensorMemory(), 3));
+}
+
+TEST(ExchangeTrouble, RequestsThatCannotStartAreNotCompleted)
+{
+    ExchangeRig rig;
+    ASSERT_TRUE(rig.ready());
+
+    // A port that is not a serial device.
+    ASSERT_TRUE(WriteWholeFile(rig.dir.file("COM7"), "not a port"));
+    PortName = QStringLiteral("COM7");
+    EXPECT_FALSE(ReadSensorTable());
+    ASSERT_EQ(rig.messages.messages().size(), 1u);
+    EXPECT_EQ(rig.messages.messages().front().kind, MessageKind::Error);
+    EXPECT_EQ(rig.messages.messages().front().text, QStringLiteral("File handle is not a comm handle "));
+    EXPECT_FALSE(rig.window->isVisible());
+
+    // A mode that has no frame sends nothing.
+    PortName = QStringLiteral("COM1");
+    ExchAddress = 0;
+    ExchCount = 2;
+    ExchMode = 4;
+    rig.window->exec();
+    EXPECT_TRUE(NoLink);
+    EXPECT_TRUE(rig.frames().empty());
+}
+
+TEST(ExchangeTrouble, BreathVolumeHandOffHappensOncePerRequest)
+{
+    QByteArray memory = SensorMemory();
+    memory[2 * 17] = char(150);   // breath-volume coefficient in range
+    memory[2 * 17 + 1] = 0;
+    memory[2 * 5] = 10;           // words 5 < 6: the extrapolation step is negative
+    memory[2 * 5 + 1] = 0;
+    memory[2 * 6] = 35;
+    memory[2 * 6 + 1] = 0;
+    ExchangeRig rig({.memory = memory});
+    ASSERT_TRUE(rig.ready());
+    TDebugF service;
+    TDebVolF volume;
+    DebugF = &service;
+    DebVolF = &volume;
+
+    VolumeStart = true;
+    ASSERT_TRUE(ReadSensorTable());
+    EXPECT_FALSE(VolumeStart);
+    EXPECT_EQ(SensorTable[18], -2);   // (10 - 35) / 10, truncated toward zero
+    EXPECT_EQ(InstrumentNumber, Word(memory, 21));
+    EXPECT_EQ(SensorNumber, Word(memory, 22));
+    EXPECT_EQ(service.GridS1->item(21, 1)->text(), QString::number(Word(memory, 21)).rightJustified(6));
+    EXPECT_EQ(VolumeCoef, 150);
+    EXPECT_EQ(volume.edit_kVol->text(), "150");
+    EXPECT_TRUE(volume.isVisible());
+
+    // A later read is the caller's own.
+    volume.hide();
+    volume.edit_kVol->setText("x");
+    ASSERT_TRUE(ReadSensorTable());
+    EXPECT_EQ(volume.edit_kVol->text(), "x");
+    EXPECT_FALSE(volume.isVisible());
+
+    DebugF = nullptr;
+    DebVolF = nullptr;
+}
+
+TEST(ExchangeTrouble, OutOfRangeBreathVolumeCoefficientBecomes75)
+{
+    EXPECT_EQ(VolumeCoefFromWord(9), 75);
+    EXPECT_EQ(VolumeCoefFromWord(10), 10);
+    EXPECT_EQ(VolumeCoefFromWord(200), 200);
+    EXPECT_EQ(VolumeCoefFromWord(201), 75);
+}
+
+} // namespace
