@@ -66,6 +66,7 @@ TObmenF::TObmenF(QWidget *parent) : QDialog(parent)
     Progres->setFixedWidth(481);
     Progres->setRange(0, 100);
     Progres->setValue(0);
+    Progres->setTextVisible(false);
     auto *panel1Layout = new QHBoxLayout(Panel1);
     panel1Layout->addWidget(Progres);
 
@@ -213,9 +214,7 @@ void TObmenF::StartExchange()
         done(QDialog::Rejected);
         return;
     }
-    RetryCount = 0;
-    SendFrame();
-    AwaitReply = true;
+    SendNewFrame();
 }
 
 bool TObmenF::BuildFirstFrame()
@@ -281,6 +280,13 @@ void TObmenF::SendFrame()
     RxCount = 0;
     Port->SendData(TxFrame.bytes.data(), TxFrame.length);
     TimerIO->start();
+}
+
+void TObmenF::SendNewFrame()
+{
+    RetryCount = 0;
+    SendFrame();
+    AwaitReply = true;
 }
 
 void TObmenF::PortReceiveData(TCommEr *, const uint8_t *Buffer, uint16_t BufferLength)
@@ -375,9 +381,7 @@ void TObmenF::RepeatProbe()
         ExchDone = true;
         return;
     }
-    RetryCount = 0;
-    SendFrame();
-    AwaitReply = true;
+    SendNewFrame();
 }
 
 void TObmenF::NextFrame()
@@ -416,9 +420,7 @@ void TObmenF::NextFrame()
         ExchDone = true;
         return;
     }
-    RetryCount = 0;
-    SendFrame();
-    AwaitReply = true;
+    SendNewFrame();
 }
 
 void TObmenF::EndSilently()
@@ -451,9 +453,7 @@ void TObmenF::TimerIOTimer()
             done(QDialog::Accepted);
             VolumeStart = false;
         } else {
-            RetryCount = 0;
-            SendFrame();
-            AwaitReply = true;
+            SendNewFrame();
         }
         return;
     }

@@ -72,6 +72,7 @@ private:
     void NextFrame();
 
     bool BuildFirstFrame();
+    void SendNewFrame();   // a frame of its own: sent with its retries counted afresh
     void RepeatProbe();
     void FinishExchange();
     void EndSilently();
