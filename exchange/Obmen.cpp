@@ -122,7 +122,11 @@ TObmenF::~TObmenF()
 
 void TObmenF::PlaceAt(int top, int left)
 {
-    move(left < 0 ? x() : left, top);
+    if (left < 0) {
+        const QWidget *anchor = parentWidget();
+        left = anchor ? anchor->geometry().center().x() - width() / 2 : x();
+    }
+    move(left, top);
 }
 
 void TObmenF::SetReadIntervalTimeout(uint32_t ms)

@@ -119,19 +119,16 @@ TEST_F(ExchangeTransfers, MemoryReadsAskOnceAndKeepTheData)
     EXPECT_EQ(lastReply().size(), 252);
     EXPECT_EQ(Buffer(0, 246), memory.mid(9462, 246));
 
+    // The signal records are read with the second read command.
+    ASSERT_TRUE(ReadSignalRecord(FirstSignalRecord));
+    ASSERT_TRUE(ReadSignalRecord(SecondSignalRecord));
+    EXPECT_EQ(newFrames(), (std::vector{Hex("3A 06 02 00 02 F0"), Hex("3A 06 02 00 03 F0")}));
+    EXPECT_EQ(lastReply().size(), 246);
+    EXPECT_EQ(Buffer(0, 240), lastReply().mid(6, 240));
+
     ASSERT_TRUE(ReadMemoryPage(0x4700));
     EXPECT_EQ(newFrames(), std::vector{Hex("3A 06 01 00 47 40")});
     EXPECT_EQ(Buffer(0, 64), memory.mid(0x4700, 64));
-}
-
-TEST_F(ExchangeTransfers, SignalRecordsUseTheSecondReadCommand)
-{
-    ASSERT_TRUE(ReadSignalRecord(FirstSignalRecord));
-    EXPECT_EQ(lastReply().size(), 246);
-    ASSERT_TRUE(ReadSignalRecord(SecondSignalRecord));
-    EXPECT_EQ(lastReply().size(), 246);
-    EXPECT_EQ(Buffer(0, 240), lastReply().mid(6, 240));
-    EXPECT_EQ(newFrames(), (std::vector{Hex("3A 06 02 00 02 F0"), Hex("3A 06 02 00 03 F0")}));
 }
 
 TEST_F(ExchangeTransfers, SensorTableAndMarkWritesOverlapByFourBytes)

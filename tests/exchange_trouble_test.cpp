@@ -221,8 +221,8 @@ TEST(ExchangeTrouble, RequestsThatCannotStartAreNotCompleted)
 TEST(ExchangeTrouble, BreathVolumeHandOffHappensOncePerRequest)
 {
     QByteArray memory = SensorMemory();
-    memory[2 * 17] = char(150);   // breath-volume coefficient in range
-    memory[2 * 17 + 1] = 0;
+    memory[2 * 17] = char(300 & 0xFF);   // breath-volume coefficient out of range
+    memory[2 * 17 + 1] = char(300 >> 8);
     memory[2 * 5] = 10;           // words 5 < 6: the extrapolation step is negative
     memory[2 * 5 + 1] = 0;
     memory[2 * 6] = 35;
@@ -241,8 +241,8 @@ TEST(ExchangeTrouble, BreathVolumeHandOffHappensOncePerRequest)
     EXPECT_EQ(InstrumentNumber, Word(memory, 21));
     EXPECT_EQ(SensorNumber, Word(memory, 22));
     EXPECT_EQ(service.GridS1->item(21, 1)->text(), QString::number(Word(memory, 21)).rightJustified(6));
-    EXPECT_EQ(VolumeCoef, 150);
-    EXPECT_EQ(volume.edit_kVol->text(), "150");
+    EXPECT_EQ(VolumeCoef, 75);
+    EXPECT_EQ(volume.edit_kVol->text(), "75");
     EXPECT_TRUE(volume.isVisible());
 
     // A later read is the caller's own.
@@ -254,14 +254,6 @@ TEST(ExchangeTrouble, BreathVolumeHandOffHappensOncePerRequest)
 
     DebugF = nullptr;
     DebVolF = nullptr;
-}
-
-TEST(ExchangeTrouble, OutOfRangeBreathVolumeCoefficientBecomes75)
-{
-    EXPECT_EQ(VolumeCoefFromWord(9), 75);
-    EXPECT_EQ(VolumeCoefFromWord(10), 10);
-    EXPECT_EQ(VolumeCoefFromWord(200), 200);
-    EXPECT_EQ(VolumeCoefFromWord(201), 75);
 }
 
 } // namespace
