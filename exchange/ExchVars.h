@@ -56,3 +56,6 @@ extern bool VolumeStart;      // hand the next completed read to the breath-volu
 
 // Instrument number, word 21 of the sensor table as last read.
 extern int InstrumentNumber;
+
+// Puts every value above back to its value at start-up.
+void ResetExchangeVariables();

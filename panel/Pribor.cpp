@@ -100,6 +100,7 @@ QWidget *TPriborF::BuildConnectionStrip()
     LSensor = MakeValueLabel(group, "LSensor");
     TestProgres = MakeTestBar(group, "TestProgres");
     TestProgresN = MakeTestBar(group, "TestProgresN");
+    TestProgresN->setStyleSheet(QStringLiteral("QProgressBar { background-color: red; }"));
 
     auto *grid = new QGridLayout(group);
     grid->addWidget(Key_On, 0, 0);
@@ -172,7 +173,6 @@ void TPriborF::FormActivate()
     LSensor->clear();
     TestProgres->setValue(0);
     PrepareSensorGrid(GridS1);
-    TestProgresN->setStyleSheet(QStringLiteral("QProgressBar { background-color: red; }"));
 
     if (AutoConnect || AutoSensor)
         ConnectInstrument();

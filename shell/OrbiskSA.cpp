@@ -130,7 +130,8 @@ void TOrbiskSAF::BuildBody()
     version->setObjectName("Lab_ver");
 }
 
-QToolButton *TOrbiskSAF::AddToolButton(const QString &name, int x, const QString &hint, int icon,
+QToolButton *TOrbiskSAF::AddToolButton(const QString &name, int x, const QString &hint,
+                                       QStyle::StandardPixmap icon,
                                        void (TOrbiskSAF::*handler)())
 {
     auto *button = new QToolButton(Key_Pribor);
@@ -139,7 +140,7 @@ QToolButton *TOrbiskSAF::AddToolButton(const QString &name, int x, const QString
     button->setCheckable(true);
     button->setAutoRaise(true);
     button->setToolTip(hint);
-    button->setIcon(style()->standardIcon(static_cast<QStyle::StandardPixmap>(icon)));
+    button->setIcon(style()->standardIcon(icon));
     button->setIconSize(QSize(32, 32));
     connect(button, &QToolButton::clicked, this, handler);
     return button;

@@ -3,6 +3,7 @@
 // port choice, the status bar and the help panel.
 
 #include <QMainWindow>
+#include <QStyle>
 
 class QAction;
 class QLabel;
@@ -57,7 +58,8 @@ private:
     void BuildPortMenu();
     void BuildStatusBar();
 
-    QToolButton *AddToolButton(const QString &name, int x, const QString &hint, int icon,
+    QToolButton *AddToolButton(const QString &name, int x, const QString &hint,
+                               QStyle::StandardPixmap icon,
                                void (TOrbiskSAF::*handler)());
     void OpenPanel(bool connect, bool sensor, bool linkTest, bool clock);
     void ChoosePort(int number);

@@ -10,7 +10,7 @@
 
 ExchangeRig::ExchangeRig(const RigSetup &setup)
 {
-    ResetExchangeState();
+    ResetExchangeVariables();
     PortNumber = 1;
     PortName = QStringLiteral("COM1");
     SaveConfig();   // so that windows loading the configuration find one
@@ -66,25 +66,4 @@ QByteArray MemoryWith(int address, const QByteArray &bytes)
 QByteArray Hex(const char *text)
 {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
-void ResetExchangeState()
-{
-    ExchAddress = 0;
-    ExchCount = 1;
-    ExchMode = 0;
-    WriteOffset = 0;
-    WriteRemaining = 1;
-    TransferBuffer.fill(0);
-    TransferWords.fill(0);
-    ClockImage.fill(0);
-    ExchDone = false;
-    ReplyBad = false;
-    NoLink = false;
-    AwaitReply = false;
-    StopExch = true;
-    PanelLinkTest = false;
-    ServiceLinkTest = false;
-    WatchMode = false;
-    VolumeStart = false;
 }

@@ -48,6 +48,3 @@ QByteArray MemoryWith(int address, const QByteArray &bytes);
 
 // Frames from hex text, spaces allowed: Hex("3A 06 01 00 00 2E").
 QByteArray Hex(const char *text);
-
-// The request flags and variables as at program start.
-void ResetExchangeState();
