@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -78,38 +79,72 @@ TEST(ExchangeTrouble, SurplusBytesCountTowardTheNextReply)
     EXPECT_TRUE(rig.messages.texts().isEmpty());
 }
 
-TEST(ExchangeTrouble, NoiseBeforeAReadSpoilsTheEchoAndLeavesTheBuffer)
+TEST(ExchangeTrouble, NoiseBeforeAReadSpoilsTheEchoAndLosesTheLink)
 {
     ExchangeRig rig({.flags = {"--noise", "5"}});
     ASSERT_TRUE(rig.ready());
     MarkBuffer();
     // The reply counted from the first noise byte never echoes the address:
-    // the request goes out four times, then the exchange ends without data.
-    EXPECT_TRUE(ReadResultPage(41));
-    EXPECT_EQ(rig.frames(), Times(4, PageRead));
+    // the request goes out three times, then the link counts as lost.
+    EXPECT_FALSE(ReadResultPage(41));
+    EXPECT_TRUE(NoLink);
+    EXPECT_EQ(rig.frames(), Times(3, PageRead));
     EXPECT_TRUE(BufferMarked());
-    EXPECT_TRUE(rig.messages.texts().isEmpty());
+    EXPECT_EQ(rig.messages.texts(), QStringList{NoLinkText});
 }
 
-TEST(ExchangeTrouble, WrongEchoIsAskedAgainUpToThreeTimes)
+TEST(ExchangeTrouble, WrongEchoesAreAskedAgainAndTheThirdLosesTheLink)
 {
+    {
+        ExchangeRig rig({.flags = {"--wrong-echo", "2"}, .memory = SensorMemory()});
+        ASSERT_TRUE(rig.ready());
+        ASSERT_TRUE(ReadSensorTable());
+        EXPECT_EQ(rig.frames(), Times(3, TableRead));
+        EXPECT_EQ(TransferWords[5], Word(SensorMemory(), 5));
+        EXPECT_TRUE(rig.messages.texts().isEmpty());
+    }
     {
         ExchangeRig rig({.flags = {"--wrong-echo", "3"}, .memory = SensorMemory()});
         ASSERT_TRUE(rig.ready());
-        ASSERT_TRUE(ReadSensorTable());
-        EXPECT_EQ(rig.frames(), Times(4, TableRead));
-        EXPECT_EQ(TransferWords[5], Word(SensorMemory(), 5));
-    }
-    {
-        ExchangeRig rig({.flags = {"--wrong-echo", "10"}});
-        ASSERT_TRUE(rig.ready());
         MarkBuffer();
-        EXPECT_TRUE(ReadSensorTable());   // ends as done, without data
-        EXPECT_FALSE(NoLink);
-        EXPECT_EQ(rig.frames(), Times(4, TableRead));
+        VolumeStart = true;
+        EXPECT_FALSE(ReadSensorTable());
+        EXPECT_TRUE(NoLink);
+        EXPECT_FALSE(AwaitReply);
+        EXPECT_FALSE(VolumeStart);
+        EXPECT_EQ(rig.frames(), Times(3, TableRead));
         EXPECT_TRUE(BufferMarked());
-        EXPECT_TRUE(rig.messages.texts().isEmpty());
+        EXPECT_EQ(rig.messages.texts(), QStringList{NoLinkText});
+        EXPECT_TRUE(rig.window->Memo->toPlainText().contains(QStringLiteral("неверным  адресом")));
     }
+}
+
+TEST(ExchangeTrouble, SilenceAndWrongEchoesShareTheThreeSendings)
+{
+    // The first request is not answered, the next two are answered wrongly.
+    ExchangeRig rig({.flags = {"--answer-from", "2", "--wrong-echo", "2"}, .memory = SensorMemory()});
+    ASSERT_TRUE(rig.ready());
+    EXPECT_FALSE(ReadSensorTable());
+    EXPECT_EQ(rig.frames(), Times(3, TableRead));
+    EXPECT_EQ(rig.messages.texts(), QStringList{NoLinkText});
+}
+
+TEST(ExchangeTrouble, AddressesPastSixteenBitsAreSentAndCheckedAsTheirLowSixteen)
+{
+    ExchangeRig rig({.memory = SensorMemory()});
+    ASSERT_TRUE(rig.ready());
+    ASSERT_TRUE(ReadMemory(0x10000, SensorTableBytes));
+    EXPECT_EQ(rig.frames(), std::vector{TableRead});
+    EXPECT_EQ(TransferWords[22], Word(SensorMemory(), 22));
+
+    // A write that runs over the top of the address space goes on at 0.
+    TransferBuffer.fill(0x5A);
+    ASSERT_TRUE(WriteMemory(0xFFFC, 12));
+    const std::vector<QByteArray> frames = rig.frames();
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[1].mid(2, 3), Hex("05 FC FF"));
+    EXPECT_EQ(frames[2].mid(2, 3), Hex("05 00 00"));
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
 }
 
 TEST(ExchangeTrouble, ThreeSilentSecondsLoseTheLink)
