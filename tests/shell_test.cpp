@@ -4,6 +4,7 @@
 #include "panel/Pribor.h"
 #include "sensor/OrbSUSen.h"
 #include "service/Debug.h"
+#include "shell/Language.h"
 #include "shell/OrbiskSA.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
@@ -18,6 +19,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPushButton>
+#include <QTranslator>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -219,6 +222,19 @@ TEST_F(MainWindowTest, StatisticsOpensWithoutBlockingAndIdleMenuItemsDoNothing)
     main->findChild<QAction *>("N12")->trigger();   // "Наладка"
     for (QWidget *window : {static_cast<QWidget *>(PriborF), static_cast<QWidget *>(DebugF)})
         EXPECT_FALSE(window->isVisible());
+}
+
+TEST(ToolkitLanguage, StandardButtonsSpeakRussian)
+{
+    ASSERT_TRUE(InstallToolkitTranslations());
+    QMessageBox box(QMessageBox::Warning, "OrbA", QStringLiteral("Файл"), QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text().remove('&'), QStringLiteral("ОК"));
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove('&'), QStringLiteral("Отмена"));
+    EXPECT_EQ(box.text(), QStringLiteral("Файл"));
+    for (QTranslator *translator : QCoreApplication::instance()->findChildren<QTranslator *>()) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
 }
 
 TEST_F(DesktopMainWindowTest, ADamagedConfigurationIsReportedOnceAndTheProgramGoesOn)
