@@ -67,6 +67,20 @@ TEST_F(StoreRecords, AnonymousTestAndTheEarlyYears)
     EXPECT_EQ(stat.TimeText, "2:05");
 }
 
+TEST_F(StoreRecords, LateHoursAndTheLastDayOfAMonth)
+{
+    // 31 March, 21:59: hour bits 4..2 are 5, bits 1..0 are 1.
+    Results[0].bytes = {0x01, 0x05, 0x93, 0xFD, 0x7B, 0x0F};
+    RefDateCode = 0x93;
+    EXPECT_EQ(DecodeForView(0).Date, "31.03.2025");
+    EXPECT_EQ(DecodeForView(0).Time, "21:59");
+    StatEntry stat;
+    DecodeForStat(0, stat);
+    EXPECT_EQ(stat.TimeText, "21:59");
+    EXPECT_EQ(stat.TimeKey, 21 * 64 + 59);
+    EXPECT_EQ(stat.DateKey, 0x93 * 32 + 31);
+}
+
 TEST_F(StoreRecords, YearCodeTenIsReadAsFourteen)
 {
     Results[0] = WithDateCode(1, 0xA4);
@@ -135,6 +149,14 @@ TEST_F(StoreRecords, ScanCutsAtTheFirstEndRecord)
     ResultCount = 0;
     ScanResults();
     EXPECT_EQ(RefDateCode, 0);
+
+    // 0x80 is the first end mark; 0x7F is no record, but no end either.
+    Results[10].bytes[0] = 0x7F;
+    Results[12].bytes[0] = 0x80;
+    ResultCount = 50;
+    ScanResults();
+    EXPECT_EQ(ResultCount, 12);
+    EXPECT_TRUE(EndFound);
 }
 
 TEST_F(StoreRecords, ScanNeverReadsBeyondTheSlots)
