@@ -127,35 +127,36 @@ TEST_F(StoreRecords, StatisticsOfARecordWithoutAList)
     EXPECT_EQ(stat.DateText, "5.03.2009");
 }
 
+// The count after a scan of `count` records.
+int Scanned(int count)
+{
+    ResultCount = count;
+    ScanResults();
+    return ResultCount;
+}
+
 TEST_F(StoreRecords, ScanCutsAtTheFirstEndRecord)
 {
     for (int r = 0; r < 50; ++r)
         Results[r] = WithDateCode(1, 0x90 + r % 10);
     Results[20].bytes[0] = 0xFF;
     Results[30].bytes[0] = 0x80;
-    ResultCount = 50;
-    ScanResults();
-    EXPECT_EQ(ResultCount, 20);
+    EXPECT_EQ(Scanned(50), 20);
     EXPECT_TRUE(EndFound);
     EXPECT_EQ(RefDateCode, Results[19].DateCode());
 
     Results[20].bytes[0] = Results[30].bytes[0] = 1;
-    ResultCount = 50;
-    ScanResults();
-    EXPECT_EQ(ResultCount, 50);
+    EXPECT_EQ(Scanned(50), 50);
     EXPECT_FALSE(EndFound);
     EXPECT_EQ(RefDateCode, Results[49].DateCode());
 
-    ResultCount = 0;
-    ScanResults();
+    EXPECT_EQ(Scanned(0), 0);
     EXPECT_EQ(RefDateCode, 0);
 
     // 0x80 is the first end mark; 0x7F is no record, but no end either.
     Results[10].bytes[0] = 0x7F;
     Results[12].bytes[0] = 0x80;
-    ResultCount = 50;
-    ScanResults();
-    EXPECT_EQ(ResultCount, 12);
+    EXPECT_EQ(Scanned(50), 12);
     EXPECT_TRUE(EndFound);
 }
 
