@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -208,6 +209,34 @@ TEST_F(MainWindowTest, ToolButtonStaysPressedWhileItsWindowIsOpen)
     button->click();
     EXPECT_TRUE(pressedMeanwhile);
     EXPECT_FALSE(button->isChecked());
+}
+
+TEST_F(MainWindowTest, EachWayIntoTheInstrumentPanelSetsItsOwnOpeningFlags)
+{
+    // The panel's exchanges end at once: the port is no serial device.
+    ASSERT_TRUE(WriteWholeFile(dir.file("COM1"), "not a port"));
+    TOrbiskSAF *main = Start();
+    struct Way {
+        const char *name;
+        bool connect, sensor, linkTest, clock;
+    };
+    const Way ways[] = {{"KeyPribor", false, false, false, false}, {"N6", true, false, false, false},
+                        {"N7", false, true, false, false},         {"N8", false, true, false, true},
+                        {"N11", false, false, true, false}};
+    for (const Way &way : ways) {
+        PriborF->AutoConnect = !way.connect;   // whatever the last way left
+        PriborF->AutoSensor = !way.sensor;
+        PriborF->AutoLinkTest = !way.linkTest;
+        PriborF->AutoClock = !way.clock;
+        WhileModal(PriborF);
+        if (auto *button = main->findChild<QToolButton *>(way.name))
+            button->click();
+        else
+            main->findChild<QAction *>(way.name)->trigger();
+        EXPECT_EQ(std::tuple(PriborF->AutoConnect, PriborF->AutoSensor, PriborF->AutoLinkTest, PriborF->AutoClock),
+                  std::tuple(way.connect, way.sensor, way.linkTest, way.clock))
+            << way.name;
+    }
 }
 
 TEST_F(MainWindowTest, StatisticsOpensWithoutBlockingAndIdleMenuItemsDoNothing)
