@@ -14,8 +14,13 @@ public:
 
     QString translate(const char *context, const char *sourceText, const char *, int) const override
     {
-        if (qstrcmp(context, "QPlatformTheme") == 0 && qstrcmp(sourceText, "OK") == 0)
+        // Some desktop themes ask for the text with a mnemonic, "&OK".
+        if (qstrcmp(context, "QPlatformTheme") != 0)
+            return {};
+        if (qstrcmp(sourceText, "OK") == 0)
             return QStringLiteral("ОК");
+        if (qstrcmp(sourceText, "&OK") == 0)
+            return QStringLiteral("&ОК");
         return {};
     }
     bool isEmpty() const override { return false; }

@@ -260,6 +260,7 @@ TEST(ToolkitLanguage, StandardButtonsSpeakRussian)
     EXPECT_EQ(box.button(QMessageBox::Ok)->text().remove('&'), QStringLiteral("ОК"));
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove('&'), QStringLiteral("Отмена"));
     EXPECT_EQ(box.text(), QStringLiteral("Файл"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&OK"), QStringLiteral("&ОК"));
     for (QTranslator *translator : QCoreApplication::instance()->findChildren<QTranslator *>()) {
         QCoreApplication::removeTranslator(translator);
         delete translator;
