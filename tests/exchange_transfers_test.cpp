@@ -42,16 +42,6 @@ QByteArray WriteFrame(int address, const QByteArray &data)
            + char(data.size()) + data;
 }
 
-// A register write with its checksum worked out as the sum of bytes 1..7.
-QByteArray RegisterFrame(int address, int data1, int data2)
-{
-    QByteArray frame = Hex("3A 09 07") + char(address) + Hex("00 02") + char(data1) + char(data2);
-    int sum = 0;
-    for (int i = 1; i < frame.size(); ++i)
-        sum += static_cast<uint8_t>(frame[i]);
-    return frame + char(sum & 0xFF);
-}
-
 // The frames a write of `data` at `address` must produce: 8 bytes at every
 // fourth address, the last frame carrying what is left.
 std::vector<QByteArray> WriteFrames(int address, const QByteArray &data)

@@ -67,3 +67,12 @@ QByteArray Hex(const char *text)
 {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
 }
+
+QByteArray RegisterFrame(int address, int data1, int data2)
+{
+    QByteArray frame = Hex("3A 09 07") + char(address) + Hex("00 02") + char(data1) + char(data2);
+    int sum = 0;
+    for (int i = 1; i < frame.size(); ++i)
+        sum += static_cast<uint8_t>(frame[i]);
+    return frame + char(sum & 0xFF);
+}

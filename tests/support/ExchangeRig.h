@@ -48,3 +48,7 @@ QByteArray MemoryWith(int address, const QByteArray &bytes);
 
 // Frames from hex text, spaces allowed: Hex("3A 06 01 00 00 2E").
 QByteArray Hex(const char *text);
+
+// A register write (command 7) with its checksum worked out as the sum of
+// bytes 1..7.
+QByteArray RegisterFrame(int address, int data1, int data2);
