@@ -11,15 +11,6 @@
 
 namespace {
 
-// A memory whose every byte differs from its neighbours.
-QByteArray PatternMemory()
-{
-    QByteArray memory(65536, '\0');
-    for (int i = 0; i < memory.size(); ++i)
-        memory[i] = static_cast<char>((i * 31 + (i >> 8) * 7 + 1) & 0xFF);
-    return memory;
-}
-
 QByteArray Buffer(int from, int count)
 {
     return QByteArray(reinterpret_cast<const char *>(TransferBuffer.data()) + from, count);

@@ -63,6 +63,14 @@ QByteArray MemoryWith(int address, const QByteArray &bytes)
     return memory;
 }
 
+QByteArray PatternMemory()
+{
+    QByteArray memory(65536, '\0');
+    for (int i = 0; i < memory.size(); ++i)
+        memory[i] = static_cast<char>((i * 31 + (i >> 8) * 7 + 1) & 0xFF);
+    return memory;
+}
+
 QByteArray Hex(const char *text)
 {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));

@@ -46,6 +46,9 @@ void RunEventsFor(int msecs);
 // A 64 KiB instrument memory with the given bytes at `address`, zero elsewhere.
 QByteArray MemoryWith(int address, const QByteArray &bytes);
 
+// A 64 KiB instrument memory whose every byte differs from its neighbours.
+QByteArray PatternMemory();
+
 // Frames from hex text, spaces allowed: Hex("3A 06 01 00 00 2E").
 QByteArray Hex(const char *text);
 
