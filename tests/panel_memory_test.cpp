@@ -202,6 +202,19 @@ TEST_F(PanelErase, ConfirmedItWritesExactlyTheResultMemory)
     EXPECT_EQ(instrumentMemory(), Erased(memory, 9216, 18216));
 }
 
+TEST_F(PanelErase, TheExchangeWindowsExitStopsTheErase)
+{
+    MessageRecorder yes(QMessageBox::Yes);
+    WhenReceived(p.rig, 100, [this] { p.rig.window->Key_Exit->click(); });
+    p.panel.Reset_EEPROM->click();
+
+    const size_t frames = p.newFrames().size();
+    EXPECT_GE(frames, 100u);
+    EXPECT_LT(frames, 2247u);
+    ASSERT_EQ(yes.messages().size(), 2u);
+    EXPECT_TRUE(yes.messages()[1].text.contains("не полностью"));
+}
+
 TEST_F(PanelEraseCutOff, AnInstrumentGoneStopsTheErase)
 {
     MessageRecorder yes(QMessageBox::Yes);
