@@ -266,7 +266,6 @@ QWidget *TPriborF::BuildClockPage()
     readGrid->addWidget(KeyPriem, 1, 1);
     readGrid->addWidget(SpeedButton1, 3, 1);
     readGrid->addWidget(KeyKrug, 4, 1, Qt::AlignTop);
-    readGrid->setRowStretch(5, 1);
 
     auto *change = new QGroupBox(QStringLiteral("Изменить время/дату  в  приборе"), page);
     KeyWrPC = MakeToggleButton(change, "KeyWrPC", QStyle::SP_ComputerIcon);
@@ -298,11 +297,10 @@ QWidget *TPriborF::BuildClockPage()
     changeGrid->addLayout(fields, 1, 0);
     changeGrid->addWidget(new QLabel(QStringLiteral("Записать  введенные  время  и  дату"), change), 2, 0);
     changeGrid->addWidget(KeyWrData, 2, 1);
-    changeGrid->setRowStretch(3, 1);
 
     auto *layout = new QHBoxLayout(page);
-    layout->addWidget(read);
-    layout->addWidget(change, 1);
+    layout->addWidget(read, 0, Qt::AlignTop);
+    layout->addWidget(change, 1, Qt::AlignTop);
     return page;
 }
 
@@ -343,7 +341,6 @@ QWidget *TPriborF::BuildCorrectionPage()
     KeyPriem1 = MakeSpeedButton(read, "KeyPriem1", QStringLiteral("Считать"));
     auto *readGrid = static_cast<QGridLayout *>(read->layout());
     readGrid->addWidget(KeyPriem1, 1, 1);
-    readGrid->setRowStretch(5, 1);
 
     auto *drift = new QGroupBox(QStringLiteral(" Реальный  ход  часов "), page);
     radio_PLMi = new QGroupBox(drift);
@@ -393,7 +390,7 @@ QWidget *TPriborF::BuildCorrectionPage()
     right->addStretch();
 
     auto *layout = new QHBoxLayout(page);
-    layout->addWidget(read);
+    layout->addWidget(read, 0, Qt::AlignTop);
     layout->addLayout(right, 1);
     return page;
 }
