@@ -24,10 +24,11 @@ const QByteArray ExampleRegisters = Hex("45 30 52 17 09 00 00 09");
 const QByteArray ClockRead = Hex("3A 06 03 19 00 0A");
 const QByteArray CorrectionRead = Hex("3A 06 03 18 00 02");
 
-std::vector<QByteArray> ClockWriteFrames(const std::array<uint8_t, 7> &image)
+// The four register writes of a clock image, then the read-back.
+std::vector<QByteArray> WriteAndReadBackFrames(const std::array<uint8_t, 7> &image)
 {
     return {RegisterFrame(0x19, image[0], image[1]), RegisterFrame(0x1B, image[2], image[3]),
-            RegisterFrame(0x1D, image[4], image[5]), RegisterFrame(0x1F, image[6], 0)};
+            RegisterFrame(0x1D, image[4], image[5]), RegisterFrame(0x1F, image[6], 0), ClockRead};
 }
 
 class PanelClock : public ::testing::Test {
@@ -167,9 +168,7 @@ TEST_F(PanelClock, WritingThePcTimeSendsItsImageAndReadsItBack)
     p.panel.KeyWrPC->click();
     const std::array<uint8_t, 7> image{0x30, 0x07, 0x14, 0x00, 0x05, 0x03, 0x09};
     EXPECT_EQ(ClockImage, image);
-    std::vector<QByteArray> expected = ClockWriteFrames(image);
-    expected.push_back(ClockRead);
-    EXPECT_EQ(p.newFrames(), expected);
+    EXPECT_EQ(p.newFrames(), WriteAndReadBackFrames(image));
     EXPECT_FALSE(p.panel.KeyWrPC->isChecked());
 
     // The read-back is taken as plain numbers and not shown.
@@ -185,9 +184,7 @@ TEST_F(PanelClock, WritingTheEnteredValues)
     p.panel.KeyWrData->click();
     const std::array<uint8_t, 7> image{0x59, 0x59, 0x23, 0x00, 0x31, 0x12, 0x09};
     EXPECT_EQ(ClockImage, image);
-    std::vector<QByteArray> expected = ClockWriteFrames(image);
-    expected.push_back(ClockRead);
-    EXPECT_EQ(p.newFrames(), expected);
+    EXPECT_EQ(p.newFrames(), WriteAndReadBackFrames(image));
     EXPECT_EQ(std::tuple(ClockDay, ClockMonth, ClockYear), std::tuple(0x31, 0x12, 0x09));
 
     enter({"23", "59", "59", "31", "12", "09"});
