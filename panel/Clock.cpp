@@ -110,7 +110,8 @@ std::array<uint8_t, 7> ClockImageFor(int hour, int minute, int second, int day, 
     return {BcdByte(second), BcdByte(minute), BcdByte(hour), 0, BcdByte(day), BcdByte(month), BcdByte(year % 100)};
 }
 
-std::optional<EnteredClock> ParseEnteredClock(const std::array<QString, ClockFieldCount> &texts, QString &error)
+std::optional<EnteredClock> ParseEnteredClock(const std::array<QString, ClockFieldCount> &texts, QString &error,
+                                              int &badField)
 {
     std::array<int, ClockFieldCount> values{};
     for (int field = 0; field < ClockFieldCount; ++field) {
@@ -121,6 +122,7 @@ std::optional<EnteredClock> ParseEnteredClock(const std::array<QString, ClockFie
         if (!value || *value < rule.min || *value > rule.max) {
             error = QStringLiteral("Поле \"%1\": введите число %2.\nВремя и дата в прибор не записаны.")
                         .arg(QString::fromUtf8(rule.name), RangeText(field));
+            badField = field;
             return std::nullopt;
         }
         values[field] = *value;

@@ -67,6 +67,7 @@ struct EnteredClock {
 
 // The typed texts checked and converted: hours 0..23, minutes and seconds
 // 0..59, day 1..31, month 1..12, year 0..99 or 2000..2099 (kept as two
-// digits). Nothing, with the operator's message in `error`, when a field
-// holds no whole number or one out of its range.
-std::optional<EnteredClock> ParseEnteredClock(const std::array<QString, ClockFieldCount> &texts, QString &error);
+// digits). Nothing, with the operator's message in `error` and the field in
+// `badField`, when a field holds no whole number or one out of its range.
+std::optional<EnteredClock> ParseEnteredClock(const std::array<QString, ClockFieldCount> &texts, QString &error,
+                                              int &badField);

@@ -30,6 +30,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 TPriborF *PriborF = nullptr;
 
@@ -580,12 +581,16 @@ void TPriborF::KeyWrPCClick()
 
 void TPriborF::KeyWrDataClick()
 {
+    const std::array<QLineEdit *, ClockFieldCount> edits{EditHH, EditMin, EditSec, EditDay, EditMon, EditYear};
+    std::array<QString, ClockFieldCount> texts;
+    std::transform(edits.begin(), edits.end(), texts.begin(), [](const QLineEdit *edit) { return edit->text(); });
     QString error;
-    const std::optional<EnteredClock> entered = ParseEnteredClock(
-        {EditHH->text(), EditMin->text(), EditSec->text(), EditDay->text(), EditMon->text(), EditYear->text()},
-        error);
+    int badField = 0;
+    const std::optional<EnteredClock> entered = ParseEnteredClock(texts, error, badField);
     if (!entered) {
         ShowWarning(error);
+        edits[badField]->setFocus();
+        edits[badField]->selectAll();
     } else {
         ClockHour = static_cast<uint8_t>(entered->hour);
         ClockMinute = static_cast<uint8_t>(entered->minute);

@@ -86,8 +86,9 @@ TEST(ClockPacking, BcdBothWays)
 TEST(ClockPacking, EnteredValuesAreCheckedFieldByField)
 {
     QString error;
-    const auto accepted = [&error](std::array<QString, ClockFieldCount> texts) {
-        return ParseEnteredClock(texts, error);
+    int badField = -1;
+    const auto accepted = [&error, &badField](std::array<QString, ClockFieldCount> texts) {
+        return ParseEnteredClock(texts, error, badField);
     };
     auto entered = accepted({"23", "59", "59", "31", "12", "2009"});
     ASSERT_TRUE(entered);
@@ -112,6 +113,7 @@ TEST(ClockPacking, EnteredValuesAreCheckedFieldByField)
         texts[field] = text;
         error.clear();
         EXPECT_FALSE(accepted(texts)) << field << " " << text.toStdString();
+        EXPECT_EQ(badField, field);
         EXPECT_TRUE(error.contains("\"" + names[field] + "\"")) << error.toStdString();
     }
 }
