@@ -85,19 +85,20 @@ QString SensorFileName(int fileIndex)
     return QStringLiteral("F_%1.dat").arg(fileIndex, 2, 10, QLatin1Char('0'));
 }
 
-bool IsSensorNumber(qint64 number)
+bool CheckSensorNumber(qint64 number)
 {
-    return number >= 0 && number <= MaxSensorNumber;
+    if (number >= 0 && number <= MaxSensorNumber)
+        return true;
+    ShowWarning(QStringLiteral("Номер сенсора %1 недопустим: номер должен быть от 0 до %2.")
+                    .arg(number)
+                    .arg(MaxSensorNumber));
+    return false;
 }
 
 bool SelectSensorRecord(int number)
 {
-    if (!IsSensorNumber(number)) {
-        ShowWarning(QStringLiteral("Номер сенсора %1 недопустим: номер должен быть от 0 до %2.")
-                        .arg(number)
-                        .arg(MaxSensorNumber));
+    if (!CheckSensorNumber(number))
         return false;
-    }
     SensorFileIndex = number / SensorRecordsPerFile;
     SensorRecordIndex = number % SensorRecordsPerFile;
     return true;

@@ -47,7 +47,9 @@ extern bool DataEntryEnabled;
 // "F_00.dat", "F_12.dat", "F_123.dat".
 QString SensorFileName(int fileIndex);
 
-bool IsSensorNumber(qint64 number);
+// Whether `number` is a sensor number (0..65535); a number that is not is
+// reported.
+bool CheckSensorNumber(qint64 number);
 
 // Sets SensorFileIndex and SensorRecordIndex from a sensor number. A number
 // outside 0..65535 is reported and changes nothing.

@@ -2,6 +2,7 @@
 #include "store/Cp1251.h"
 #include "store/OrbADat.h"
 
+#include "SensorSamples.h"
 #include "WorkDir.h"
 
 #include <QDir>
@@ -9,23 +10,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-const MixtureArray ExampleMixtures = {3000, 2000, 1800, 1500, 1400, 1000, 500};
-
-// Words 0..31 derived and completed from ExampleMixtures for sensor 5.
-const std::array<int, 32> ExampleWords = {3000, 2000, 1800, 1620, 1566, 1500, 1400, 1200,
-                                          1110, 1050, 1000, 24000, 2200, 0,    2200, 1860,
-                                          1674, 1583, 1520, 1430, 1260, 1137, 1068, 1035,
-                                          985,  5000, 30,   5,    0,    0,    0,    5};
-
-// A file whose every byte differs from its neighbours, to see what moved.
-QByteArray PatternFile()
-{
-    QByteArray bytes(SensorFileSize, '\0');
-    for (int i = 0; i < SensorFileSize; ++i)
-        bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
-    return bytes;
-}
 
 class SensorBase : public ::testing::Test {
 protected:
@@ -148,7 +132,7 @@ TEST_F(SensorBase, DeriveAndCompleteFromMixtures)
 
 TEST_F(SensorBase, RecordLayoutByteForByte)
 {
-    const QByteArray original = PatternFile();
+    const QByteArray original = PatternSensorFile();
     PutFile("F_123.dat", original);
     SensorNumber = 12345;
     ASSERT_TRUE(LoadSensorBase(SensorNumber));
@@ -193,7 +177,7 @@ TEST_F(SensorBase, RecordLayoutByteForByte)
 
 TEST_F(SensorBase, StoreRecordKeepsTheOtherSensors)
 {
-    const QByteArray original = PatternFile();
+    const QByteArray original = PatternSensorFile();
     PutFile("F_00.dat", original);
     SensorNumber = 5;
     ASSERT_TRUE(LoadSensorBase(SensorNumber));
@@ -219,7 +203,7 @@ TEST_F(SensorBase, StoreRecordKeepsTheOtherSensors)
 
 TEST_F(SensorBase, WordsOutsideTheRecordAreRefused)
 {
-    PutFile("F_00.dat", PatternFile());
+    PutFile("F_00.dat", PatternSensorFile());
     SensorNumber = 7;
     ASSERT_TRUE(LoadSensorBase(SensorNumber));
     const QByteArray image = SensorBaseImage;
@@ -242,12 +226,12 @@ TEST_F(SensorBase, WordsOutsideTheRecordAreRefused)
     ExpectOneMessage(MessageKind::Warning, QStringLiteral("«Коэффиц. U/F») = 65536"));
 
     EXPECT_EQ(SensorBaseImage, image);
-    EXPECT_EQ(FileBytes("F_00.dat"), PatternFile());
+    EXPECT_EQ(FileBytes("F_00.dat"), PatternSensorFile());
 }
 
 TEST_F(SensorBase, DamagedFilesAreReportedAndLeft)
 {
-    const QByteArray shortFile = PatternFile().left(SensorFileSize - 1);
+    const QByteArray shortFile = PatternSensorFile().left(SensorFileSize - 1);
     PutFile("F_01.dat", shortFile);
     SensorNumber = 150;
     EXPECT_FALSE(LoadSensorBase(SensorNumber));
@@ -279,7 +263,7 @@ TEST_F(SensorBase, DamagedFilesAreReportedAndLeft)
     ExpectOneMessage(MessageKind::Error, QStringLiteral("F_01.dat"));
     EXPECT_EQ(FileBytes("F_01.dat"), shortFile);
 
-    PutFile("F_01.dat", PatternFile());
+    PutFile("F_01.dat", PatternSensorFile());
     EXPECT_TRUE(LoadSensorBase(150));
     EXPECT_TRUE(StoreSensorRecord());
     EXPECT_TRUE(messages.messages().empty());
