@@ -69,7 +69,7 @@ QTableWidget *MakeGrid(const char *name, int rows, QWidget *parent)
     grid->verticalHeader()->setDefaultSectionSize(18);
     grid->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     grid->setColumnWidth(0, 150);
-    grid->setColumnWidth(1, 80);
+    grid->horizontalHeader()->setStretchLastSection(true);
     for (int row = 0; row < rows; ++row) {
         auto *label = new QTableWidgetItem;
         label->setFlags(Qt::ItemIsEnabled);
@@ -162,7 +162,7 @@ QWidget *TSensorF::BuildEntrySide()
     Memo1->setReadOnly(true);
     Memo1->setFocusPolicy(Qt::NoFocus);
     Memo1->setStyleSheet(QStringLiteral("QPlainTextEdit { background-color: #d4d0c8; }"));
-    Memo1->setFixedHeight(70);
+    Memo1->setFixedHeight(84);
 
     Label5 = MakeLabel(QStringLiteral("k определения объема:"), "Label5", side);
     edit_17 = MakeEdit(QStringLiteral("100"), "edit_17", side);

@@ -2,8 +2,10 @@
 // The sensor data window: looks up the stored calibration record of a
 // sensor, derives a record from the seven calibration readings, stores it in
 // the sensor database and, on closing, hands the result to the service
-// window's sensor table. It is opened from the service window, which it
-// hides while it is open.
+// window's sensor table. It is opened from the service window with exec();
+// on opening it hides the service window in a way that keeps the service
+// window's own exec() running (hiding a dialog the usual way ends it), and
+// shows it again on closing.
 
 #include "sensor/SensorBase.h"
 
