@@ -17,6 +17,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
 #include <QTabWidget>
@@ -131,6 +132,8 @@ public:
             return {};
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        if (role == Qt::BackgroundRole && index.column() == 0)   // the fixed column
+            return QPalette().brush(QPalette::Button);
         if (role != Qt::DisplayRole || index.row() >= int(m_rows.size()))
             return {};
         return m_rows[index.row()][index.column()];
@@ -199,6 +202,9 @@ void TDebVolF::BuildControls()
     graphFont.setBold(true);
     graphFont.setPixelSize(11);
     labFont->setFont(graphFont);
+    QPalette white = labFont->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    labFont->setPalette(white);
     labFont->hide();
 
     Label1 = MakeLabel(this, "Label1", QStringLiteral("Время  в  приборе"));
@@ -325,7 +331,11 @@ void TDebVolF::BuildControls()
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(topLayout);
     layout->addWidget(PageControl1, 1);
-    resize(GraphWidth + 40, GraphHeight + 180);
+    // The whole graph when the screen has room for it, else what fits.
+    QSize size(GraphWidth + 40, GraphHeight + 190);
+    if (const QScreen *screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 0.95);
+    resize(size);
 
     ShowValuesLive(true);
 }
