@@ -306,6 +306,20 @@ TEST(VolumeWindow, SilenceGivesThreeSendsAndOneBox)
     EXPECT_EQ(rig.line.messages.messages().size(), 1u);
 }
 
+TEST(VolumeWindow, UnpluggedInstrumentIsReportedOnce)
+{
+    VolumeRig rig({.flags = {"--unplug-after", "9"}});
+    ASSERT_TRUE(rig.line.ready());
+    rig.window.show();
+    rig.window.FormActivate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.line.messages.messages().empty(); }, Patience));
+    EXPECT_EQ(rig.line.messages.texts(), QStringList{NoLinkText});
+    EXPECT_FALSE(rig.window.Polling());
+    EXPECT_FALSE(rig.window.HoldsPort(PortName));
+    QTest::qWait(1500);
+    EXPECT_EQ(rig.line.messages.messages().size(), 1u);
+}
+
 TEST(VolumeWindow, WrongEchoesEndThePollingAsSilenceDoes)
 {
     VolumeRig rig({.flags = {"--wrong-echo", "4"}});

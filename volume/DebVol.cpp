@@ -228,6 +228,7 @@ void TDebVolF::BuildControls()
     key_Clr = new QPushButton(QStringLiteral("Очистить"), GroupBox1);
     key_Clr->setObjectName("key_Clr");
     key_Clr->setToolTip(QStringLiteral("Очистить"));
+    key_Clr->setAutoDefault(false);   // Enter must not wipe the recording
     key_Plus = MakeToolButton(GroupBox1, "key_Plus", QStringLiteral("+"), QStringLiteral("Увелить  по  вертикали"));
     key_Minus = MakeToolButton(GroupBox1, "key_Minus", QStringLiteral("−"), QStringLiteral("Уменьшить  по  вертикали"));
     Label8 = MakeLabel(GroupBox1, "Label8", QStringLiteral("kVol 1..255"));
@@ -309,6 +310,7 @@ void TDebVolF::BuildControls()
     grid_R->setFixedSize(2 * TableColumnWidth + 4, (TableRowHeight + 4) * grid_R->rowCount() + 4);
     key_Rot = new QPushButton(QStringLiteral("Ввод значений шкалы"), key_Rotam);
     key_Rot->setObjectName("key_Rot");
+    key_Rot->setAutoDefault(false);
     Label7 = MakeLabel(key_Rotam, "Label7", QStringLiteral("Дискрет  времени"));
     box_MTime = MakeList(key_Rotam, "box_MTime",
                          {QStringLiteral("0.02 сек"), QStringLiteral("0.1  сек"), QStringLiteral("0.2 сек")});
@@ -332,7 +334,7 @@ void TDebVolF::BuildControls()
     layout->addLayout(topLayout);
     layout->addWidget(PageControl1, 1);
     // The whole graph when the screen has room for it, else what fits.
-    QSize size(GraphWidth + 40, GraphHeight + 190);
+    QSize size(GraphWidth + 40, GraphHeight + 230);
     if (const QScreen *screen = this->screen())
         size = size.boundedTo(screen->availableGeometry().size() * 0.95);
     resize(size);
