@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -258,9 +259,14 @@ TEST(VolumeWindow, PollsTheVirtualInstrumentAndHandsThePortBack)
     EXPECT_FALSE(rig.window.Polling());
     EXPECT_FALSE(rig.window.HoldsPort(PortName));
     EXPECT_FALSE(rig.window.TimerIO->isActive());
-    QTest::qWait(300);
-    const std::size_t sent = rig.line.frames().size();
-    QTest::qWait(300);
+    // Nothing more goes out, not even a resend after a silent second.
+    std::size_t sent = rig.line.frames().size();
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        QTest::qWait(300);
+        const std::size_t now = rig.line.frames().size();
+        return std::exchange(sent, now) == now;
+    }, Patience));
+    QTest::qWait(1200);
     EXPECT_EQ(rig.line.frames().size(), sent);
 
     // And the rest of the program talks to the instrument again.
