@@ -19,8 +19,6 @@ QByteArray ReadFrame(int command, int address, int count)
            + char(count);
 }
 
-}
-
 class ExchangeTransfers : public ::testing::Test {
 protected:
     ExchangeTransfers() : rig({.memory = PatternMemory()}) {}
