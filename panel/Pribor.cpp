@@ -29,6 +29,8 @@ namespace {
 
 const QString NoDataText = QStringLiteral("нет данных");
 
+} // namespace
+
 QLabel *MakeValueLabel(QWidget *parent, const char *name)
 {
     auto *label = new QLabel(QStringLiteral("нет  данных"), parent);
@@ -48,8 +50,6 @@ QProgressBar *MakeTestBar(QWidget *parent, const char *name)
     bar->setFixedHeight(8);
     return bar;
 }
-
-} // namespace
 
 int NextTestBarPosition(int position)
 {
