@@ -22,6 +22,7 @@
 #include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -438,8 +439,21 @@ void TDebugF::hideEvent(QHideEvent *event)
     QDialog::hideEvent(event);
 }
 
+int TDebugF::exec()
+{
+    // Hiding a window ends its modal run: the sensor data window hides this
+    // one while it is open and shows it again when it hands its record back.
+    // The window is then still open, and its run goes on.
+    const QPointer<TDebugF> self(this);
+    int result = QDialog::exec();
+    while (self && isVisible())
+        result = QDialog::exec();
+    return result;
+}
+
 void TDebugF::done(int result)
 {
+    HandingToSensorWindow = false;   // closed: nothing comes back to it
     StopView();
     if (GrafF)
         GrafF->close();
@@ -581,13 +595,12 @@ void TDebugF::Key_InputFileClick()
     if (!SensorF)
         return;
     // The sensor data window takes the place of this one and hands its
-    // record back into the grid; this window stays open (and modal to the
-    // rest of the program) meanwhile, so it is hidden without ending its
-    // modal run.
+    // record back into the grid of this window, which then is shown again
+    // as it was (see exec()).
     HandingToSensorWindow = true;
-    QWidget::setVisible(false);
+    hide();
     SensorF->exec();
-    if (!isVisible())
+    if (HandingToSensorWindow && !isVisible())
         show();
     HandingToSensorWindow = false;
 }

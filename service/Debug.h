@@ -154,6 +154,7 @@ public:
     // Column 1 of rows 0..22 as the operator sees them.
     QStringList TableCells() const;
 
+    int exec() override;
     void done(int result) override;
 
 protected:

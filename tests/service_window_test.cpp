@@ -7,11 +7,13 @@
 
 #include "exchange/ExchVars.h"
 #include "exchange/Transfers.h"
+#include "sensor/OrbSUSen.h"
 #include "service/Debug.h"
 #include "service/Graf.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QLabel>
@@ -91,6 +93,22 @@ protected:
     TDebugF window;
 };
 
+// Runs `action` once, as soon as `ready` holds (checked every 20 ms while an
+// event loop runs).
+void Once(QObject *owner, std::function<bool()> ready, std::function<void()> action)
+{
+    auto *poll = new QTimer(owner);
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, [poll, ready, action] {
+        if (!ready())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        action();
+    });
+    poll->start();
+}
+
 class SilentInstrument : public ServiceWindow {
 protected:
     SilentInstrument() : ServiceWindow({.flags = {"--silent"}}) {}
@@ -161,6 +179,52 @@ TEST_F(ServiceWindow, EveryOpeningStartsLockedWithAnEmptyGrid)
     // The code is accepted again after a reopening.
     type("583729");
     EXPECT_TRUE(window.PanelDebug->isVisibleTo(&window));
+}
+
+TEST_F(ServiceWindow, TheSensorDataWindowHandsBackToTheStillOpenWindow)
+{
+    TSensorF sensor;
+    SensorF = &sensor;
+    bool execEnded = false;
+    bool handedBack = false;
+    bool fileDone = false;
+
+    Once(&window, [this] { return window.isVisible(); }, [&] {
+        type("583729");
+        window.Key_InputSel->click();
+        Once(&window, [&] { return sensor.isVisible(); }, [&] {
+            EXPECT_FALSE(window.isVisible());
+            // What the sensor data window does when it closes.
+            window.hide();
+            for (int row = 0; row < 23; ++row)
+                setCell(row, QString::number(row).rightJustified(6));
+            window.LData->setText("Прочитано из файла");
+            window.PanelDebug->show();
+            window.PanelPW->hide();
+            window.show();
+            sensor.accept();
+            handedBack = true;
+        });
+        Once(&window, [&] { return fileDone; }, [&] {
+            QCoreApplication::processEvents();
+            EXPECT_FALSE(execEnded);
+            EXPECT_TRUE(window.isVisible());
+            EXPECT_EQ(QApplication::activeModalWidget(), &window);
+            EXPECT_TRUE(window.PanelDebug->isVisibleTo(&window));
+            EXPECT_EQ(cell(22), "    22");   // the grid was not emptied again
+            EXPECT_EQ(window.LData->text(), "Прочитано из файла");
+            window.Key_Exit->click();
+        });
+        window.Key_InputFile->click();
+        fileDone = true;
+    });
+    window.exec();
+    execEnded = true;
+    SensorF = nullptr;
+    EXPECT_TRUE(handedBack);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(VolumeCoef, 120);   // SensorTable[17] as read
+    EXPECT_EQ(SensorTableSaved[21], 1207);
 }
 
 // ---- Port, connection, link test ------------------------------------------------
