@@ -6,8 +6,10 @@
 #include "panel/Pribor.h"
 #include "panel/SensorGrid.h"
 #include "sensor/OrbSUSen.h"
+#include "sensor/SensorBase.h"
 #include "service/Graf.h"
 #include "shell/Message.h"
+#include "store/Cp1251.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 #include "volume/DebVol.h"
@@ -427,7 +429,8 @@ void TDebugF::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     // Opening runs the activation; coming back from the sensor data window,
     // which hands its record to the unlocked window, does not.
-    if (!event->spontaneous() && !HandingToSensorWindow)
+    const bool handBack = HandingToSensorWindow || (SensorF && SensorF->isVisible());
+    if (!event->spontaneous() && !handBack)
         QMetaObject::invokeMethod(this, &TDebugF::FormActivate, Qt::QueuedConnection);
 }
 
@@ -562,7 +565,7 @@ void TDebugF::ShowNoData()
 QStringList TDebugF::TableCells() const
 {
     QStringList cells;
-    for (int row = 0; row < TableRows; ++row) {
+    for (int row = 0; row < SensorTableWords; ++row) {
         const QTableWidgetItem *item = GridS1->item(row, 1);
         cells << (item ? item->text() : QString());
     }
@@ -571,14 +574,15 @@ QStringList TDebugF::TableCells() const
 
 void TDebugF::GridFromTable()
 {
-    const std::array<int, TableRows> words = WordsFromCells(TableCells());
+    const std::array<int, SensorTableWords> words = WordsFromCells(TableCells());
     std::copy(words.begin(), words.end(), SensorTableSaved.begin());
+    std::copy_n(words.begin(), MixtureCount, MixtureValues.begin());
 }
 
 void TDebugF::ShowSavedTable()
 {
     PrepareSensorGrid(GridS1);
-    for (int row = 0; row < TableRows; ++row)
+    for (int row = 0; row < SensorTableWords; ++row)
         SetCell(GridS1, row, RightAligned(SensorTableSaved[row]));
 }
 
@@ -590,6 +594,7 @@ void TDebugF::Key_InputSelClick()
 
 void TDebugF::Key_InputFileClick()
 {
+    DataEntryEnabled = true;
     GridFromTable();
     VolumeCoef = SensorTable[VolumeCoefWord];
     if (!SensorF)
@@ -608,7 +613,7 @@ void TDebugF::Key_InputFileClick()
 void TDebugF::Key_DataEditClick()
 {
     GridFromTable();
-    const int volumeCoef = ReadLeadingInt(TableCells()[VolumeCoefRow]);
+    const int volumeCoef = TypedNumber(TableCells()[TableVolumeCoefRow]);
     VolumeCoef = volumeCoef;
     DeriveTransitions(SensorTable, SensorTableSaved, volumeCoef);
     LData->setText(EnteredByUser);
@@ -637,6 +642,27 @@ void TDebugF::Key_WriteDataClick()
 
 void TDebugF::Key_SaveDataClick()
 {
+    // The readings, the volume coefficient and the sensor number go into
+    // the record: each must be a word.
+    const QStringList cells = TableCells();
+    if (const auto problem = CheckCells(cells, {0, 1, 2, 3, 4, 5, 6, TableVolumeCoefRow, TableSensorNumberRow})) {
+        ShowWarning(QStringLiteral("Данные в файл не записаны.\n") + CellProblemText(*problem));
+        return;
+    }
+    GridFromTable();
+    const int number = TypedNumber(cells[TableSensorNumberRow]);
+    // The sensor's file is read first, so that the other records in it are
+    // written back as they were.
+    if (!LoadSensorBase(number))
+        return;
+    SensorNumber = number;
+    SensorNumberText = QString::number(number);
+    VolumeCoef = TypedNumber(cells[TableVolumeCoefRow]);
+    SensorTable[VolumeCoefWord] = VolumeCoef;
+    if (SensorF)
+        SensorNote = ToCp1251(SensorF->EditText->text());
+    if (StoreSensorRecord())
+        SaveConfig();
 }
 
 // ---- Identification marks --------------------------------------------------

@@ -45,7 +45,7 @@ std::optional<CellProblem> CheckCell(const QStringList &cells, int row)
         return CellProblem{row, CellProblem::Empty};
     if (!IsDecimalNumber(text))
         return CellProblem{row, CellProblem::NotANumber};
-    const int value = ReadLeadingInt(text);
+    const int value = TypedNumber(text);
     if (value < 0 || value > MaxWord)
         return CellProblem{row, CellProblem::OutOfRange};
     return std::nullopt;
@@ -63,39 +63,23 @@ GateStep PasswordChanged(QString &entry, const QString &text)
     if (length > PasswordLength)
         return {GateAction::Close, {}};
     const QString masked(length, u'*');
-    if (length == PasswordLength && ReadLeadingInt(entry) == ServiceCode)
+    if (length == PasswordLength && TypedNumber(entry) == ServiceCode)
         return {GateAction::Unlock, masked};
     return {GateAction::Mask, masked};
 }
 
-int ReadLeadingInt(QStringView text)
+std::array<int, SensorTableWords> WordsFromCells(const QStringList &cells)
 {
-    qsizetype i = 0;
-    while (i < text.size() && text[i] == u' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
-        value = std::min<int64_t>(value * 10 + (text[i].unicode() - u'0'), int64_t(INT_MAX) + 1);
-    return Narrow(negative ? -value : value);
-}
-
-std::array<int, TableRows> WordsFromCells(const QStringList &cells)
-{
-    std::array<int, TableRows> words{};
-    for (int row = 0; row < TableRows; ++row)
-        words[row] = ReadLeadingInt(CellText(cells, row));
+    std::array<int, SensorTableWords> words{};
+    for (int row = 0; row < SensorTableWords; ++row)
+        words[row] = TypedNumber(CellText(cells, row));
     return words;
 }
 
 std::optional<CellProblem> CheckCells(const QStringList &cells, std::initializer_list<int> rows)
 {
     if (rows.size() == 0) {
-        for (int row = 0; row < TableRows; ++row)
+        for (int row = 0; row < SensorTableWords; ++row)
             if (auto problem = CheckCell(cells, row))
                 return problem;
         return std::nullopt;
@@ -110,7 +94,7 @@ QString CellProblemText(const CellProblem &problem)
 {
     const QString row = QStringLiteral("Строка %1 \"%2\": ")
                             .arg(problem.row)
-                            .arg(InstrumentWordLabels[std::clamp(problem.row, 0, TableRows - 1)].trimmed());
+                            .arg(InstrumentWordLabels[std::clamp(problem.row, 0, SensorTableWords - 1)].trimmed());
     switch (problem.kind) {
     case CellProblem::Empty:
         return row + QStringLiteral("нет значения.");
@@ -153,12 +137,12 @@ void DeriveTransitions(TableWords &table, TableWords &saved, int volumeCoef)
     if (T[17] == 0)
         T[17] = 100;
     T[18] = Narrow((int64_t(T[5]) - T[6]) / 10);
-    std::copy(T.begin() + 7, T.begin() + TableRows, saved.begin() + 7);
+    std::copy(T.begin() + 7, T.begin() + SensorTableWords, saved.begin() + 7);
 }
 
 void PutTableBytes(const TableWords &words, uint8_t *bytes)
 {
-    for (int i = 0; i < TableRows; ++i) {
+    for (int i = 0; i < SensorTableWords; ++i) {
         bytes[2 * i] = static_cast<uint8_t>(words[i] & 0xFF);
         bytes[2 * i + 1] = static_cast<uint8_t>((words[i] >> 8) & 0xFF);
     }
@@ -167,7 +151,7 @@ void PutTableBytes(const TableWords &words, uint8_t *bytes)
 QString MarkText(const uint8_t *bytes)
 {
     QString text;
-    for (int i = 0; i < MarkLength; ++i)
+    for (int i = 0; i < MarkBytes; ++i)
         text += HexByte(bytes[i]);
     return text;
 }
@@ -196,7 +180,7 @@ std::optional<Mark> ParseMark(const QString &text)
     if (digits.size() != MarkDigits)
         return std::nullopt;
     Mark mark{};
-    for (int i = 0; i < MarkLength; ++i) {
+    for (int i = 0; i < MarkBytes; ++i) {
         const int high = MarkDigitValue(digits[2 * i]);
         const int low = MarkDigitValue(digits[2 * i + 1]);
         if (high < 0 || low < 0)

@@ -5,6 +5,8 @@
 // values. The window (service/Debug.h) only moves texts between these and
 // its controls.
 
+#include "exchange/Transfers.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -35,27 +37,18 @@ struct GateStep {
 // shorter but never shortens `entry`.
 GateStep PasswordChanged(QString &entry, const QString &text);
 
-// ---- Numbers typed by the operator ----------------------------------------
-
-// A decimal integer from the leading digits of `text`: leading blanks and
-// one sign are allowed, the digits before the first other character count,
-// a text without leading digits reads as 0. Values beyond the int range are
-// held at its ends, however many digits were typed.
-int ReadLeadingInt(QStringView text);
-
 // ---- The sensor table ----------------------------------------------------
 
-constexpr int TableRows = 23;            // rows 0..22 of the grid, words 0..22
 constexpr int CalibrationReadings = 7;   // rows 0..6
-constexpr int SensorNumberRow = 22;
-constexpr int VolumeCoefRow = 17;
+constexpr int TableSensorNumberRow = 22;
+constexpr int TableVolumeCoefRow = 17;
 constexpr int MaxWord = 65535;
 
 using TableWords = std::array<int, 36>;
 
-// The grid's column 1 read as ReadLeadingInt does, one word per row (rows
-// missing from `cells` read as 0).
-std::array<int, TableRows> WordsFromCells(const QStringList &cells);
+// The grid's column 1 read as typed numbers (TypedNumber), one word per row
+// (rows missing from `cells` read as 0).
+std::array<int, SensorTableWords> WordsFromCells(const QStringList &cells);
 
 // Why a cell cannot be written into the instrument as a word.
 struct CellProblem {
@@ -83,9 +76,8 @@ void PutTableBytes(const TableWords &words, uint8_t *bytes);
 
 // ---- Identification marks -------------------------------------------------
 
-constexpr int MarkLength = 8;
-constexpr int MarkDigits = 2 * MarkLength;
-using Mark = std::array<uint8_t, MarkLength>;
+constexpr int MarkDigits = 2 * MarkBytes;
+using Mark = std::array<uint8_t, MarkBytes>;
 
 // 16 upper-case hexadecimal digits, byte 0 first.
 QString MarkText(const uint8_t *bytes);

@@ -16,7 +16,7 @@ QStringList Cells(std::initializer_list<int> first, const QString &rest = QStrin
     QStringList cells;
     for (int v : first)
         cells << QString::number(v);
-    while (cells.size() < TableRows)
+    while (cells.size() < SensorTableWords)
         cells << rest;
     return cells;
 }
@@ -54,23 +54,15 @@ TEST(PasswordGate, AnEntryGrownByDeletionsNeverOverflows)
     EXPECT_EQ(PasswordChanged(entry, "5*****").action, GateAction::Mask);
     entry = QStringLiteral("5837290000000000000000000000");
     EXPECT_EQ(PasswordChanged(entry, "*" + QString(5, u'*')).action, GateAction::Mask);
-    EXPECT_EQ(ReadLeadingInt(QString(30, u'9')), INT_MAX);
-    EXPECT_EQ(ReadLeadingInt(QStringLiteral("-") + QString(30, u'9')), INT_MIN);
 }
 
-TEST(GridReading, LeadingDigitsCount)
+TEST(GridReading, OneWordPerRowFromItsLeadingDigits)
 {
-    EXPECT_EQ(ReadLeadingInt(u"  1234"), 1234);
-    EXPECT_EQ(ReadLeadingInt(u"12a"), 12);
-    EXPECT_EQ(ReadLeadingInt(u"-7"), -7);
-    EXPECT_EQ(ReadLeadingInt(u"+8"), 8);
-    EXPECT_EQ(ReadLeadingInt(u"abc"), 0);
-    EXPECT_EQ(ReadLeadingInt(u""), 0);
-    EXPECT_EQ(ReadLeadingInt(u"70000"), 70000);
-    const auto words = WordsFromCells({"  5", "x", "65535"});
+    const auto words = WordsFromCells({"  5", "x", "65535", "12a"});
     EXPECT_EQ(words[0], 5);
     EXPECT_EQ(words[1], 0);
     EXPECT_EQ(words[2], 65535);
+    EXPECT_EQ(words[3], 12);
     EXPECT_EQ(words[22], 0);
 }
 
@@ -120,7 +112,7 @@ TEST(DeriveTransitions, ThresholdsFromTheSevenReadings)
 
     const int expected[] = {2840, 2660, 2432, 2310, 2227, 2130, 2002, 1910, 1855, 1827, 117, 80, 2840,
                             1000, 1234, 56};
-    for (int k = 7; k < TableRows; ++k)
+    for (int k = 7; k < SensorTableWords; ++k)
         EXPECT_EQ(saved[k], expected[k - 7]) << "row " << k;
     EXPECT_EQ(table[17], 117);
     EXPECT_EQ(table[23], 2360);   // level 0.3
