@@ -704,6 +704,8 @@ void TDebugF::key_DebVolClick()
     // The completed read hands the table over to the breath-volume window,
     // which then opens (see the exchange window).
     VolumeStart = true;
+    if (DebVolF)
+        DebVolF->PrepareStart();
     PlaceExchangeWindow(ExchangeWindowTop);
     ReadSensorTable();
 }
@@ -731,6 +733,8 @@ void TDebugF::ArmView()
 bool TDebugF::ExchangeBusy() const
 {
     if (ObmenF && ObmenF->isVisible())
+        return true;
+    if (DebVolF && DebVolF->Polling())
         return true;
     const QWidget *modal = QApplication::activeModalWidget();
     return modal && modal != this;
@@ -790,8 +794,9 @@ void TDebugF::TimerViewTimer()
         StopView();
         return;
     }
-    // A transfer of another kind (a long write, a message) is under way:
-    // this reading waits for the next tick rather than cut in.
+    // A transfer of another kind (a long write, a message, the breath-volume
+    // window's polling) is under way: this reading waits for the next tick
+    // rather than cut in.
     if (!ExchangeBusy()) {
         if (ReadLiveValues()) {
             const LiveValues live = DecodeLiveValues(TransferBuffer.data());

@@ -12,6 +12,7 @@
 #include "service/Graf.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
+#include "volume/DebVol.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -277,6 +278,21 @@ TEST_F(ServiceWindow, LinkTestThenAResultsStepRunsNormally)
     EXPECT_EQ(rig.frames().back(), Hex("3A 06 01 00 24 F6"));
 }
 
+class WrongEchoes : public ServiceWindow {
+protected:
+    WrongEchoes() : ServiceWindow({.flags = {"--wrong-echo", "3"}}) {}
+};
+
+TEST_F(WrongEchoes, ThreeWrongEchoesBringNothingIntoTheWindow)
+{
+    unlock();
+    window.Key_InputSel->click();
+    EXPECT_EQ(rig.frames().size(), 3u);
+    EXPECT_EQ(window.LNum->text(), "нет данных");
+    EXPECT_EQ(window.LSensor->text(), "нет данных");
+    EXPECT_TRUE(cell(0).isEmpty());
+}
+
 // ---- The sensor table ---------------------------------------------------------
 
 TEST_F(ServiceWindow, InputRecomputesTheThresholdsAndKeepsTheInstrumentNumbers)
@@ -411,6 +427,32 @@ TEST_F(SilentInstrument, UnreadMarksShowNoData)
     window.Key_InputMetka->click();
     EXPECT_EQ(window.EditE->text(), "нет данных");
     EXPECT_EQ(window.EditZond->text(), "нет данных");
+}
+
+TEST_F(ServiceWindow, TheBreathVolumeWindowOpensOnTheReadTableAndClosesWithThisWindow)
+{
+    TDebVolF volume;
+    DebVolF = &volume;
+    unlock();
+    window.key_DebVol->click();
+    EXPECT_EQ(rig.frames().front(), Hex("3A 06 01 00 00 2E"));
+    EXPECT_TRUE(DebVolActive);
+    EXPECT_TRUE(volume.isVisible());
+    EXPECT_EQ(volume.edit_kVol->text(), "120");
+    EXPECT_EQ(cell(22), "  2517");
+    EXPECT_FALSE(VolumeStart);   // one hand-off per press
+
+    // No live reading cuts into the window's polling.
+    window.LiveViewOn = true;
+    const int before = LiveReads(rig.frames());
+    ASSERT_TRUE(volume.Polling());
+    window.TimerViewTimer();
+    EXPECT_EQ(LiveReads(rig.frames()), before);
+
+    window.Key_Exit->click();
+    EXPECT_FALSE(volume.isVisible());
+    EXPECT_FALSE(volume.HoldsPort(PortName));
+    DebVolF = nullptr;
 }
 
 // ---- Live views --------------------------------------------------------------------
