@@ -62,6 +62,8 @@ QPushButton *MakeButton(QWidget *parent, const char *name, const QString &captio
 {
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);
+    // Enter in a field must never start a transfer or the link test.
+    button->setAutoDefault(false);
     return button;
 }
 
@@ -119,6 +121,15 @@ void ShowSignal(int value, int &min, int &max, QLineEdit *current, QLineEdit *mi
     TakeExtremes(value, min, max);
     maxField->setText(MaxText(max));
     minField->setText(MinText(min));
+}
+
+// Labels in column 0 (not editable), column 1 empty.
+void PrepareTableGrid(QTableWidget *grid)
+{
+    PrepareSensorGrid(grid);
+    for (int row = 0; row < SensorTableWords; ++row)
+        if (QTableWidgetItem *label = grid->item(row, 0))
+            label->setFlags(label->flags() & ~Qt::ItemIsEditable);
 }
 
 void SetCell(QTableWidget *grid, int row, const QString &text)
@@ -258,7 +269,7 @@ QWidget *TDebugF::BuildTableGroup()
     GridS1->setEditTriggers(QAbstractItemView::AllEditTriggers);
     GridS1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     GridS1->setFixedWidth(198 + 130 + GridS1->verticalScrollBar()->sizeHint().width() + 4);
-    PrepareSensorGrid(GridS1);
+    PrepareTableGrid(GridS1);
 
     Key_InputSel = MakeSpeedButton(panel, "Key_InputSel", QStringLiteral("Прием"),
                                    QStringLiteral("Считать  данные  из прибора"));
@@ -481,7 +492,7 @@ void TDebugF::FormActivate()
     if (QAbstractButton *item = PortButtons->button(PortNumber - 1))
         item->setChecked(true);
     SensorTable[18] = (SensorTable[5] - SensorTable[6]) / 10;
-    PrepareSensorGrid(GridS1);
+    PrepareTableGrid(GridS1);
 }
 
 void TDebugF::EditPWChange(const QString &text)
@@ -581,7 +592,7 @@ void TDebugF::GridFromTable()
 
 void TDebugF::ShowSavedTable()
 {
-    PrepareSensorGrid(GridS1);
+    PrepareTableGrid(GridS1);
     for (int row = 0; row < SensorTableWords; ++row)
         SetCell(GridS1, row, RightAligned(SensorTableSaved[row]));
 }

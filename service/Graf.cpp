@@ -44,6 +44,9 @@ AxisSpan ValueAxisFor(const std::array<int, TGrafF::Points> &curve)
 TGrafF::TGrafF(QWidget *parent) : QDialog(parent)
 {
     setObjectName("GrafF");
+    // Kept above the service window, which the live views' exchanges
+    // activate again and again.
+    setWindowFlag(Qt::Tool);
     setWindowTitle(QStringLiteral("Последнее измерение"));
     resize(560, 360);
     setAutoFillBackground(true);

@@ -153,22 +153,6 @@ TEST(DeriveTransitions, HugeTypedValuesDoNotOverflow)
     EXPECT_EQ(saved[17], INT_MAX);
 }
 
-TEST(TableBytes, WordsGoLowByteFirst)
-{
-    TableWords words{};
-    words[0] = 0x1234;
-    words[22] = 0xFFFF;
-    words[23] = 0x5555;   // not part of the table
-    std::array<uint8_t, 48> bytes{};
-    bytes.fill(0xAA);
-    PutTableBytes(words, bytes.data());
-    EXPECT_EQ(bytes[0], 0x34);
-    EXPECT_EQ(bytes[1], 0x12);
-    EXPECT_EQ(bytes[44], 0xFF);
-    EXPECT_EQ(bytes[45], 0xFF);
-    EXPECT_EQ(bytes[46], 0xAA);
-}
-
 TEST(Marks, TextAndBytes)
 {
     const uint8_t bytes[] = {0x07, 0x4D, 0x04, 0xB7, 0x20, 0x24, 0x03, 0x15};
@@ -214,23 +198,15 @@ TEST(LiveValues, ExtremesStayBlankUntilTaken)
     EXPECT_EQ(max, 65535);
 }
 
-TEST(Curves, WordsAndAxis)
+TEST(CurvePlot, TheValueAxisHoldsTheWholeCurve)
 {
-    std::array<uint8_t, 240> bytes{};
-    bytes[0] = 0xB8;
-    bytes[1] = 0x0B;   // 3000
-    bytes[238] = 0xFF;
-    bytes[239] = 0xFF;
-    const auto curve = CurveFromBytes(bytes.data());
-    EXPECT_EQ(curve[0], 3000);
-    EXPECT_EQ(curve[1], 0);
-    EXPECT_EQ(curve[119], 65535);
-
-    std::array<int, TGrafF::Points> flat;
-    flat.fill(1200);
-    const AxisSpan span = ValueAxisFor(flat);
-    EXPECT_LE(span.low, 1200);
-    EXPECT_GT(span.high, 1200);
+    std::array<int, TGrafF::Points> curve;
+    curve.fill(1200);
+    const AxisSpan flat = ValueAxisFor(curve);
+    EXPECT_LE(flat.low, 1200);
+    EXPECT_GT(flat.high, 1200);
+    curve[0] = 0;
+    curve[119] = 65535;
     const AxisSpan wide = ValueAxisFor(curve);
     EXPECT_LE(wide.low, 0);
     EXPECT_GE(wide.high, 65535);

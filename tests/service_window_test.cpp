@@ -175,6 +175,7 @@ TEST_F(ServiceWindow, EveryOpeningStartsLockedWithAnEmptyGrid)
     EXPECT_TRUE(window.PasswordEntry.isEmpty());
     for (int row = 0; row < 23; ++row) {
         EXPECT_EQ(window.GridS1->item(row, 0)->text(), InstrumentWordLabels[row]);
+        EXPECT_FALSE(window.GridS1->item(row, 0)->flags() & Qt::ItemIsEditable) << row;
         EXPECT_TRUE(cell(row).isEmpty()) << row;
     }
     // The code is accepted again after a reopening.
