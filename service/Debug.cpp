@@ -748,7 +748,7 @@ bool TDebugF::ExchangeBusy() const
     if (DebVolF && DebVolF->Polling())
         return true;
     const QWidget *modal = QApplication::activeModalWidget();
-    return modal && modal != this;
+    return modal && modal != this && modal != GrafF;
 }
 
 void TDebugF::Key_StartAlcVClick()

@@ -44,9 +44,9 @@ AxisSpan ValueAxisFor(const std::array<int, TGrafF::Points> &curve)
 TGrafF::TGrafF(QWidget *parent) : QDialog(parent)
 {
     setObjectName("GrafF");
-    // Kept above the service window, which the live views' exchanges
-    // activate again and again.
-    setWindowFlag(Qt::Tool);
+    // Modal to the service window only: it stays above that window, which
+    // the live views' exchanges activate again and again.
+    setWindowModality(Qt::WindowModal);
     setWindowTitle(QStringLiteral("Последнее измерение"));
     resize(560, 360);
     setAutoFillBackground(true);
