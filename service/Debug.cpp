@@ -455,12 +455,13 @@ void TDebugF::hideEvent(QHideEvent *event)
 
 int TDebugF::exec()
 {
+    constexpr int RecursiveRun = -1;   // what a second exec() of a running dialog returns
     // Hiding a window ends its modal run: the sensor data window hides this
     // one while it is open and shows it again when it hands its record back.
     // The window is then still open, and its run goes on.
     const QPointer<TDebugF> self(this);
     int result = QDialog::exec();
-    while (self && isVisible())
+    while (self && isVisible() && result != RecursiveRun)
         result = QDialog::exec();
     return result;
 }
