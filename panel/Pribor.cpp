@@ -46,6 +46,8 @@ const QString EraseIncompleteText = QStringLiteral(
 const QString NoCorrectionText = QStringLiteral(
     "Выберите погрешность за месяц из списка.\nКоррекция в прибор не записана.");
 
+} // namespace
+
 QLabel *MakeValueLabel(QWidget *parent, const char *name)
 {
     auto *label = new QLabel(QStringLiteral("нет  данных"), parent);
@@ -65,6 +67,8 @@ QProgressBar *MakeTestBar(QWidget *parent, const char *name)
     bar->setFixedHeight(8);
     return bar;
 }
+
+namespace {
 
 QToolButton *MakeSpeedButton(QWidget *parent, const char *name, const QString &caption, const QString &hint = {})
 {

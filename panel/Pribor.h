@@ -137,6 +137,11 @@ private:
 
 extern TPriborF *PriborF;
 
+// The connection strip's controls, shared with the service window: a value
+// label in a fixed font and a thin link-test bar running 0..100.
+QLabel *MakeValueLabel(QWidget *parent, const char *name);
+QProgressBar *MakeTestBar(QWidget *parent, const char *name);
+
 // Advances a link-test bar by 2, back to 0 from above 98.
 int NextTestBarPosition(int position);
 void AdvanceTestBar(QProgressBar *bar);

@@ -121,7 +121,7 @@ protected:
 TEST_F(SensorEditor, OpenedFromTheServiceWindowAndHandedBack)
 {
     PutFileWithSensor5();
-    DebugF->GridS1->item(17, 1)->setText(QStringLiteral("    60"));
+    SaveConfig();   // the service window loads it when it opens
     bool shownAlone = false;
     bool serviceBack = false;
     bool serviceClosedByUs = false;
@@ -129,6 +129,10 @@ TEST_F(SensorEditor, OpenedFromTheServiceWindowAndHandedBack)
     // The service window runs modally, opens this window from its "Файл"
     // and must still be running modally once this window has closed.
     QTimer::singleShot(0, DebugF, [&] {
+        // The service window's opening empties its grid; then the table.
+        QCoreApplication::sendPostedEvents(DebugF, QEvent::MetaCall);
+        DebugF->GridS1->item(17, 1)->setText(QStringLiteral("    60"));
+        DebugF->GridS1->item(22, 1)->setText(QStringLiteral("     5"));
         QTimer::singleShot(0, SensorF, [&] {
             QCoreApplication::sendPostedEvents(SensorF, QEvent::MetaCall);
             shownAlone = SensorF->isVisible() && !DebugF->isVisible();
@@ -148,7 +152,6 @@ TEST_F(SensorEditor, OpenedFromTheServiceWindowAndHandedBack)
             DebugF->accept();
         });
     });
-    DebugF->GridS1->item(22, 1)->setText(QStringLiteral("     5"));
     DebugF->exec();
 
     EXPECT_TRUE(shownAlone);
