@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QShowEvent>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QToolButton>
@@ -117,7 +118,7 @@ TListF::TListF(QWidget *parent) : QDialog(parent)
     GroupBox1->setObjectName("GroupBox1");
     GridName = MakeNameGrid(GroupBox1, "GridName", ListCount, 1);
     GridName->setColumnWidth(0, 184);
-    GridName->setFixedHeight(ListCount * GridRowHeight + 4);
+    GridName->setFixedSize(184 + 4, ListCount * GridRowHeight + 4);
     auto *groupLayout = new QVBoxLayout(GroupBox1);
     groupLayout->addWidget(GridName);
 
@@ -125,7 +126,7 @@ TListF::TListF(QWidget *parent) : QDialog(parent)
     GridFIO->setColumnWidth(0, 50);
     GridFIO->setColumnWidth(1, 184);
     GridFIO->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    GridFIO->setMinimumWidth(50 + 184 + 24);
+    GridFIO->setFixedWidth(50 + 184 + GridFIO->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
     for (int row = 0; row < FioRows; ++row)
         MakeFixed(GridFIO->item(row, 0), palette());
     MakeFixed(GridFIO->item(0, 1), palette());
@@ -143,8 +144,8 @@ TListF::TListF(QWidget *parent) : QDialog(parent)
 
     auto *layout = new QHBoxLayout(this);
     layout->addLayout(left);
-    layout->addWidget(GridFIO, 1);
-    resize(640, 560);
+    layout->addWidget(GridFIO);
+    resize(560, 560);
 
     connect(GridName, &QTableWidget::currentCellChanged, this, [this](int row) { GridNameSelectCell(row); });
     connect(GridName, &QTableWidget::itemChanged, this,

@@ -95,6 +95,7 @@ QWidget *TResF::BuildPrintGroup()
     Label4 = label("Label4", QStringLiteral("(на момент  создания  файла)"));
     Button1 = new QPushButton(QStringLiteral("СОЗДАТЬ"), GroupBox2);
     Button1->setObjectName("Button1");
+    Button1->setAutoDefault(false);   // Return must not write the file
 
     auto *column = new QVBoxLayout(GroupBox2);
     for (QLabel *each : {Label1, Label2, Label3, Label4})
