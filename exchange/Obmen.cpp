@@ -29,6 +29,8 @@ const QString ReadMemoryLog = QStringLiteral("Считывание  памяти
 const QString ReadClockLog = QStringLiteral("Считывание времени и даты из прибора ... ");
 const QString WriteClockLog = QStringLiteral("Запись в микросхему  часов ... ");
 const QString NoLinkText = QStringLiteral("Нет связи с прибором");
+const QString SilenceLog = QStringLiteral("Прибор  не  отвечает");
+const QString WrongEchoLog = QStringLiteral("Прибор  ответил  с  неверным  адресом");
 
 constexpr uint8_t ClockReplyLength = 16;
 constexpr uint8_t ClockRegisterCount = 10;
@@ -307,21 +309,25 @@ void TObmenF::PortReceiveData(TCommEr *, const uint8_t *Buffer, uint16_t BufferL
         // Bytes beyond the reply in this delivery count toward the next one.
         RxCount = 0;
         if (ReplyBad) {
-            if (++RetryCount <= MaxRetries) {
+            // A reply that answers another request is no answer: it counts
+            // like a silent second, so a frame goes out at most three times.
+            if (++RetryCount < MaxRetries) {
                 SendFrame();
                 AwaitReply = true;
             } else {
-                ExchDone = true;
+                LoseLink(WrongEchoLog);
             }
-        }
-        if (ExchDone)
+        } else if (ExchDone) {
             FinishExchange();
+        }
     }
 }
 
-uint16_t TObmenF::EchoedAddress() const
+bool TObmenF::EchoMatches(bool wholeAddress) const
 {
-    return static_cast<uint16_t>(RxBuffer[3] | (RxBuffer[4] << 8));
+    // The echo is compared with the address the frame carried: an
+    // ExchAddress past 16 bits was cut down to it when the frame was built.
+    return RxBuffer[3] == TxFrame.bytes[3] && (!wholeAddress || RxBuffer[4] == TxFrame.bytes[4]);
 }
 
 void TObmenF::TakeReadData()
@@ -344,7 +350,7 @@ void TObmenF::CheckReply()
     switch (TxFrame.command()) {
     case CmdReadMemory:
     case CmdReadMemory2:
-        if (EchoedAddress() == ExchAddress) {
+        if (EchoMatches(true)) {
             TakeReadData();
             ExchDone = true;
         } else {
@@ -352,7 +358,7 @@ void TObmenF::CheckReply()
         }
         break;
     case CmdReadRegisters:
-        if (RxBuffer[3] == ExchAddress) {
+        if (EchoMatches(false)) {
             std::copy_n(RxBuffer.begin() + ReplyHeaderLength, 10, TransferBuffer.begin());
             ExchDone = true;
         } else {
@@ -360,7 +366,7 @@ void TObmenF::CheckReply()
         }
         break;
     case CmdWriteMemory:
-        if (EchoedAddress() != ExchAddress) {
+        if (!EchoMatches(true)) {
             ReplyBad = true;
         } else if (WriteRemaining <= MaxWriteChunk) {
             ExchDone = true;
@@ -466,6 +472,12 @@ void TObmenF::TimerIOTimer()
         SendFrame();
         return;
     }
+    LoseLink(SilenceLog);
+}
+
+void TObmenF::LoseLink(const QString &cause)
+{
+    AddLog(cause);
     EndSilently();
     ExchDone = true;
     NoLink = true;

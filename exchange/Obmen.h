@@ -76,10 +76,11 @@ private:
     void RepeatProbe();
     void FinishExchange();
     void EndSilently();
+    void LoseLink(const QString &cause);   // the instrument did not answer this frame
     void AddLog(const QString &line);
     void SetAddress(int32_t address);
     RequestFrame WriteFrameAtOffset() const;
-    uint16_t EchoedAddress() const;
+    bool EchoMatches(bool wholeAddress) const;
     void TakeReadData();
 
     RequestFrame TxFrame;                 // the frame in flight and its reply length

@@ -1,6 +1,6 @@
 # Shared by run.sh and test.sh: install what is missing, configure, build.
 
-ORBA_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev"
+ORBA_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev qt6-translations-l10n"
 
 orba_install_packages() {
     local missing=()
@@ -18,6 +18,6 @@ orba_install_packages() {
 # orba_build BUILD_DIR [extra cmake arguments...]
 orba_build() {
     local dir="$1"; shift
-    cmake -S "$ORBA_ROOT" -B "$ORBA_ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake -S "$ORBA_ROOT" -B "$ORBA_ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBA_WERROR=ON "$@" >/dev/null
     cmake --build "$ORBA_ROOT/$dir" -j"$(nproc)"
 }

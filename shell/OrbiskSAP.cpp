@@ -1,3 +1,4 @@
+#include "shell/Language.h"
 #include "shell/OrbiskSA.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName("OrbA");
     QApplication::setQuitOnLastWindowClosed(false);
+    InstallToolkitTranslations();
 
     TOrbiskSAF *main = CreateWindows();
     main->show();

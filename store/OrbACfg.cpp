@@ -2,32 +2,45 @@
 
 #include "shell/Message.h"
 #include "store/Cp1251.h"
+#include "store/FileGuard.h"
 #include "store/OrbADat.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
 #include <functional>
+#include <span>
 #include <vector>
 
 namespace {
 
+constexpr int ConfigHeaderBytes = 8;
 constexpr int ResultsReservedBytes = 58;
 constexpr int RecordSize = 6;
 
-// Reads a file image field by field. Once the bytes run out every read fails,
-// so a short file fills exactly the fields it holds in full.
+// Reads a file image field by field. Once the bytes run out every read fails;
+// a field cut off by the end of a short file takes the bytes there are and
+// keeps the rest of its old value, so that a save of the data model keeps
+// every byte that was read.
 class ByteReader {
 public:
     explicit ByteReader(const QByteArray &bytes) : m_bytes(bytes) {}
 
-    bool Take(qsizetype count, QByteArray &out)
+    bool Take(qsizetype count, QByteArray &value)
     {
-        if (m_pos + count > m_bytes.size())
-            return false;
-        out = m_bytes.mid(m_pos, count);
-        m_pos += count;
-        return true;
+        const qsizetype available = std::min(count, m_bytes.size() - m_pos);
+        value.replace(0, available, m_bytes.mid(m_pos, available));
+        m_pos += available;
+        return available == count;
+    }
+
+    bool Take(std::span<uint8_t> value)
+    {
+        const auto available = std::min<qsizetype>(std::ssize(value), m_bytes.size() - m_pos);
+        std::copy_n(m_bytes.cbegin() + m_pos, available, value.begin());
+        m_pos += available;
+        return available == std::ssize(value);
     }
 
     bool Skip(qsizetype count)
@@ -50,12 +63,16 @@ public:
     bool Word(int &value)
     {
         int high = 0;
-        int low = 0;
-        if (!Byte(high) || !Byte(low))
+        int low = value & 0xFF;
+        if (!Byte(high))
             return false;
+        const bool whole = Byte(low);
         value = high * 256 + low;
-        return true;
+        return whole;
     }
+
+    // Bytes of the file read so far.
+    qsizetype Position() const { return m_pos; }
 
 private:
     const QByteArray &m_bytes;
@@ -73,36 +90,57 @@ void AppendWord(QByteArray &out, int value)
     AppendByte(out, value);
 }
 
+// Reports a failure to load a file, unless the same failure of the unchanged
+// file has been reported already.
+void ReportLoadFailure(const QString &fileName, LoadFailure failure, const QString &problem,
+                       const QString &details = {})
+{
+    if (IsNewLoadFailure(fileName, failure))
+        ShowFileError(fileName, problem, details);
+}
+
 // Reads a file of fixed size into the data model through `parse`. A file that
 // does not exist is handed to `createNew`; a file that exists but cannot be
-// read, or is too short, is reported and never replaced.
+// read is reported and never replaced; a short one is reported, and what it
+// holds stays in the data model.
 bool LoadFixedFile(const QString &fileName, int size, const std::function<bool()> &createNew,
                    const std::function<void(ByteReader &)> &parse)
 {
     QFile file(fileName);
     if (!file.exists()) {
+        // A file that could not be created is not tried again at every
+        // activation: the operator has been told.
+        if (!IsNewLoadFailure(fileName, LoadFailure::Missing))
+            return false;
         ShowMissingFileWarning(fileName);
-        return createNew();
+        if (!createNew())
+            return false;
+        NoteLoadSucceeded(fileName);
+        return true;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        ShowFileError(fileName, QStringLiteral("не открывается для чтения."), file.errorString());
+        NoteUnreadable(fileName);
+        ReportLoadFailure(fileName, LoadFailure::CannotOpen, QStringLiteral("не открывается для чтения."),
+                          file.errorString());
         return false;
     }
     const QByteArray bytes = file.read(size);
     if (file.error() != QFileDevice::NoError) {
-        ShowFileError(fileName, QStringLiteral("не читается."), file.errorString());
+        NoteUnreadable(fileName);
+        ReportLoadFailure(fileName, LoadFailure::CannotRead, QStringLiteral("не читается."), file.errorString());
         return false;
     }
     ByteReader in(bytes);
     parse(in);
     if (bytes.size() < size) {
-        ShowFileError(fileName,
-                      QStringLiteral("короче положенного: %1 байт вместо %2. Прочитано только "
-                                     "то, что в нём есть; файл оставлен без изменений.")
-                          .arg(bytes.size())
-                          .arg(size));
+        ReportLoadFailure(fileName, LoadFailure::Short,
+                          QStringLiteral("короче положенного: %1 байт вместо %2. Прочитано только "
+                                         "то, что в нём есть.")
+                              .arg(bytes.size())
+                              .arg(size));
         return false;
     }
+    NoteLoadSucceeded(fileName);
     return true;
 }
 
@@ -133,22 +171,24 @@ void ParseConfig(ByteReader &in)
 
     if (!in.Word(SensorNumber))
         return;
-    int high = 0;
-    int middle = 0;
-    int low = 0;
-    if (!in.Byte(high) || !in.Byte(middle) || !in.Byte(low))
+    int parts[] = {ConfigNumber / 10000, ConfigNumber % 10000 / 100, ConfigNumber % 100};
+    const bool whole = in.Byte(parts[0]) && in.Byte(parts[1]) && in.Byte(parts[2]);
+    ConfigNumber = (parts[0] * 100 + parts[1]) * 100 + parts[2];
+    if (!whole)
         return;
-    ConfigNumber = (high * 100 + middle) * 100 + low;
 
     if (!in.Skip(2))   // the letters "v9"
         return;
     for (int k = 0; k < SavedSensorWords; ++k) {
-        int word = 0;
-        if (!in.Word(word))
+        int word = SensorTable[k];
+        const bool whole = in.Word(word);
+        if (in.Position() > ConfigHeaderBytes + 2 * k) {
+            SensorTable[k] = SensorTableSaved[k] = word;
+            if (k == VolumeCoefWord)
+                VolumeCoef = word;
+        }
+        if (!whole)
             return;
-        SensorTable[k] = SensorTableSaved[k] = word;
-        if (k == VolumeCoefWord)
-            VolumeCoef = word;
     }
 }
 
@@ -222,20 +262,23 @@ QByteArray ResultsImage()
 
 void ParseResults(ByteReader &in)
 {
-    int low = 0;
+    int count = ResultCount;
+    if (!in.Byte(count))
+        return;
     int high = 0;
-    if (!in.Byte(low) || !in.Byte(high))
-        return;
-    ResultCount = std::min(high * 256 + low, ResultSlots);
+    in.Byte(high);
+    count += high * 256;
 
-    if (!in.Skip(ResultsReservedBytes))
-        return;
-    for (ResultRecord &record : Results) {
-        QByteArray bytes;
-        if (!in.Take(RecordSize, bytes))
-            return;
-        std::copy(bytes.begin(), bytes.end(), record.bytes.begin());
+    // A file shorter than its count holds fewer records than it says.
+    int slotsRead = 0;
+    if (in.Skip(ResultsReservedBytes)) {
+        for (ResultRecord &record : Results) {
+            if (!in.Take(record.bytes))
+                break;
+            ++slotsRead;
+        }
     }
+    ResultCount = std::min(count, slotsRead);
 }
 
 QString MissingText(const QString &fileName)
@@ -294,6 +337,15 @@ void MakeDailyFileName()
 
 bool ReplaceFile(const QString &fileName, const QByteArray &bytes)
 {
+    if (!MayReplaceFile(fileName))
+        return false;
+    const QFileInfo old(fileName);
+    // The rename would go through even so (and the new file would be
+    // writable): the operator's protection has to be honoured here.
+    if (old.exists() && (!old.isWritable() || !(old.permissions() & QFileDevice::WriteOwner))) {
+        ShowFileError(fileName, QStringLiteral("защищён от записи и оставлен без изменений."));
+        return false;
+    }
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
         ShowFileError(fileName,

@@ -1,5 +1,7 @@
 #include "store/OrbADat.h"
 
+#include "store/FileGuard.h"
+
 int PortNumber;
 QString PortName;
 int SensorNumber;
@@ -56,6 +58,7 @@ void ResetDataModel()
     DailyFileName = QStringLiteral("30_11.txt");
 
     SensorNote = QByteArray(20, ' ');
+    ForgetFileHistory();
 }
 
 void SetToday(const QDate &today)

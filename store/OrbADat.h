@@ -68,5 +68,6 @@ inline constexpr const char *ConfigFileName = "orbisk_m.cnf";
 inline constexpr const char *ListFileName = "orbisk_a.lst";
 inline constexpr const char *ResultsFileName = "orbisk_a.dat";
 
-// Puts every value above back to its start-up value.
+// Puts every value above back to its start-up value, and forgets what was
+// learnt about the files (store/FileGuard.h).
 void ResetDataModel();

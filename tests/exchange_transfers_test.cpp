@@ -7,6 +7,8 @@
 #include "exchange/ExchVars.h"
 #include "exchange/Transfers.h"
 
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <gtest/gtest.h>
 
 namespace {
@@ -20,26 +22,10 @@ QByteArray PatternMemory()
     return memory;
 }
 
-QByteArray Buffer(int from, int count)
-{
-    return QByteArray(reinterpret_cast<const char *>(TransferBuffer.data()) + from, count);
-}
-
-void FillBuffer(const QByteArray &bytes)
-{
-    std::copy(bytes.begin(), bytes.end(), TransferBuffer.begin());
-}
-
 QByteArray ReadFrame(int command, int address, int count)
 {
     return QByteArray::fromRawData("\x3A\x06", 2) + char(command) + char(address & 0xFF) + char(address >> 8)
            + char(count);
-}
-
-QByteArray WriteFrame(int address, const QByteArray &data)
-{
-    return QByteArray(1, '\x3A') + char(data.size() + 6) + '\x05' + char(address & 0xFF) + char(address >> 8)
-           + char(data.size()) + data;
 }
 
 // A register write with its checksum worked out as the sum of bytes 1..7.
@@ -52,26 +38,18 @@ QByteArray RegisterFrame(int address, int data1, int data2)
     return frame + char(sum & 0xFF);
 }
 
-// The frames a write of `data` at `address` must produce: 8 bytes at every
-// fourth address, the last frame carrying what is left.
-std::vector<QByteArray> WriteFrames(int address, const QByteArray &data)
-{
-    std::vector<QByteArray> frames;
-    for (int offset = 0;; offset += 4) {
-        const int left = data.size() - offset;
-        frames.push_back(WriteFrame(address + offset, data.mid(offset, std::min(left, 8))));
-        if (left <= 8)
-            return frames;
-    }
-}
-
 class ExchangeTransfers : public ::testing::Test {
 protected:
     ExchangeTransfers() : rig({.memory = PatternMemory()}) {}
 
     void SetUp() override { ASSERT_TRUE(rig.ready()); }
 
-    void TearDown() override { EXPECT_TRUE(rig.messages.texts().isEmpty()) << rig.messages.texts().join('|').toStdString(); }
+    void TearDown() override
+    {
+        EXPECT_TRUE(rig.messages.texts().isEmpty()) << rig.messages.texts().join('|').toStdString();
+        // Every byte sent belonged to a frame the instrument took.
+        EXPECT_TRUE(rig.skipped().isEmpty()) << rig.skipped().join('|').toStdString();
+    }
 
     // Frames received since the last call.
     std::vector<QByteArray> newFrames()
@@ -232,6 +210,52 @@ TEST_F(ExchangeTransfers, ClockAndRegisterTransfers)
     EXPECT_EQ(newFrames(), std::vector{Hex("3A 06 03 4E 00 0A")});
     ASSERT_EQ(lastReply().size(), 16);
     EXPECT_EQ(Buffer(0, 10), lastReply().mid(6, 10));
+}
+
+TEST_F(ExchangeTransfers, TheWindowLogsEachTransferAndShowsItsProgress)
+{
+    const auto log = [this] { return rig.window->Memo->toPlainText().split('\n'); };
+    ASSERT_TRUE(ReadSensorTable());
+    EXPECT_EQ(log(), QStringList({"COM1  - открыт", "Считывание  памяти  прибора ... ", "COM1   - закрыт"}));
+    ASSERT_TRUE(ReadClock());
+    EXPECT_EQ(log().value(1), "Считывание времени и даты из прибора ... ");
+    ASSERT_TRUE(WriteClock());
+    EXPECT_EQ(log().value(1), "Запись в микросхему  часов ... ");
+    FillBuffer(memory.left(8));
+    ASSERT_TRUE(WriteInstrumentMark());
+    EXPECT_EQ(log(), QStringList({"COM1  - открыт", "COM1   - закрыт"}));
+
+    // Memory reads step the bar through 1..7 and 0, across exchanges.
+    std::vector<int> steps;
+    for (int i = 0; i < 8; ++i) {
+        ASSERT_TRUE(ReadMemoryPage(64 * i));
+        steps.push_back(rig.window->Progres->value());
+    }
+    EXPECT_EQ(steps, (std::vector{2, 3, 4, 5, 6, 7, 0, 1}));
+
+    // A long write shows its percentage, rising to the start of its last frame.
+    std::vector<int> percents;
+    QObject::connect(rig.window->Progres, &QProgressBar::valueChanged, [&percents](int v) { percents.push_back(v); });
+    FillBuffer(memory.left(1024));
+    ASSERT_TRUE(WriteList(2));
+    ASSERT_FALSE(percents.empty());
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_EQ(percents.back(), 1016 * 100 / 1024);
+}
+
+// At the pace of the line a reply comes in many small reads.
+TEST(ExchangePaced, RepliesAtThePaceOfTheLineAreAssembled)
+{
+    const QByteArray memory = PatternMemory();
+    ExchangeRig rig({.paced = true, .memory = memory});
+    ASSERT_TRUE(rig.ready());
+    ASSERT_TRUE(ReadResultPage(0));
+    EXPECT_EQ(Buffer(0, 246), memory.mid(9216, 246));
+    FillBuffer(memory.mid(30000, 128));
+    ASSERT_TRUE(WriteListNames());
+    ASSERT_TRUE(ReadListNames());
+    EXPECT_EQ(Buffer(0, 128), memory.mid(30000, 128));
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
 }
 
 } // namespace

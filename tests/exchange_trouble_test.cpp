@@ -10,9 +10,12 @@
 #include "volume/DebVol.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QToolButton>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -64,51 +67,132 @@ TEST(ExchangeTrouble, ReplyInPiecesIsAssembled)
 
 TEST(ExchangeTrouble, SurplusBytesCountTowardTheNextReply)
 {
-    // Every 8-byte reply comes behind 5 bytes of noise: the engine takes the
-    // first 8 of 13 bytes as the reply and the other 5 as the start of the
-    // next one. The clock write does not look into its replies, so it still
-    // goes through its four frames, each sent once.
-    ExchangeRig rig({.flags = {"--noise", "5"}});
+    // Every reply comes behind 5 bytes of noise. The first 22 of 27 bytes
+    // are taken as the reply to a 16-byte read at 0x100: its echo is noise,
+    // so the request goes out again, and the 5 bytes left over, the last
+    // data bytes, start the next reply. Their last two are 00 01: that reply
+    // echoes the address and is taken, its own first bytes at 4 onward.
+    QByteArray data = Hex("10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 00 01");
+    ExchangeRig rig({.flags = {"--noise", "5"}, .memory = MemoryWith(0x100, data)});
     ASSERT_TRUE(rig.ready());
-    ClockImage = {0x01, 0x02, 0x03, 0x00, 0x05, 0x06, 0x07};
-    ASSERT_TRUE(WriteClock());
-    const std::vector<QByteArray> frames = rig.frames();
-    ASSERT_EQ(frames.size(), 4u);
-    EXPECT_EQ(uint8_t(frames[3][3]), 0x1F);
+    ASSERT_TRUE(ReadMemory(0x100, 16));
+    EXPECT_EQ(rig.frames(), Times(2, Hex("3A 06 01 00 01 10")));
+    EXPECT_EQ(Buffer(4, 5), Hex("3A 16 01 00 01"));
     EXPECT_TRUE(rig.messages.texts().isEmpty());
 }
 
-TEST(ExchangeTrouble, NoiseBeforeAReadSpoilsTheEchoAndLeavesTheBuffer)
+TEST(ExchangeTrouble, NoiseBeforeAReadSpoilsTheEchoAndLosesTheLink)
 {
     ExchangeRig rig({.flags = {"--noise", "5"}});
     ASSERT_TRUE(rig.ready());
     MarkBuffer();
     // The reply counted from the first noise byte never echoes the address:
-    // the request goes out four times, then the exchange ends without data.
-    EXPECT_TRUE(ReadResultPage(41));
-    EXPECT_EQ(rig.frames(), Times(4, PageRead));
+    // the request goes out three times, then the link counts as lost.
+    EXPECT_FALSE(ReadResultPage(41));
+    EXPECT_TRUE(NoLink);
+    EXPECT_EQ(rig.frames(), Times(3, PageRead));
     EXPECT_TRUE(BufferMarked());
-    EXPECT_TRUE(rig.messages.texts().isEmpty());
+    EXPECT_EQ(rig.messages.texts(), QStringList{NoLinkText});
 }
 
-TEST(ExchangeTrouble, WrongEchoIsAskedAgainUpToThreeTimes)
+TEST(ExchangeTrouble, WrongEchoesAreAskedAgainAndTheThirdLosesTheLink)
 {
+    {
+        ExchangeRig rig({.flags = {"--wrong-echo", "2"}, .memory = SensorMemory()});
+        ASSERT_TRUE(rig.ready());
+        ASSERT_TRUE(ReadSensorTable());
+        EXPECT_EQ(rig.frames(), Times(3, TableRead));
+        EXPECT_EQ(TransferWords[5], Word(SensorMemory(), 5));
+        EXPECT_TRUE(rig.messages.texts().isEmpty());
+    }
     {
         ExchangeRig rig({.flags = {"--wrong-echo", "3"}, .memory = SensorMemory()});
         ASSERT_TRUE(rig.ready());
-        ASSERT_TRUE(ReadSensorTable());
-        EXPECT_EQ(rig.frames(), Times(4, TableRead));
-        EXPECT_EQ(TransferWords[5], Word(SensorMemory(), 5));
-    }
-    {
-        ExchangeRig rig({.flags = {"--wrong-echo", "10"}});
-        ASSERT_TRUE(rig.ready());
         MarkBuffer();
-        EXPECT_TRUE(ReadSensorTable());   // ends as done, without data
-        EXPECT_FALSE(NoLink);
-        EXPECT_EQ(rig.frames(), Times(4, TableRead));
+        VolumeStart = true;
+        EXPECT_FALSE(ReadSensorTable());
+        EXPECT_TRUE(NoLink);
+        EXPECT_FALSE(AwaitReply);
+        EXPECT_FALSE(VolumeStart);
+        EXPECT_EQ(rig.frames(), Times(3, TableRead));
         EXPECT_TRUE(BufferMarked());
-        EXPECT_TRUE(rig.messages.texts().isEmpty());
+        EXPECT_EQ(rig.messages.texts(), QStringList{NoLinkText});
+        EXPECT_TRUE(rig.window->Memo->toPlainText().contains(QStringLiteral("неверным  адресом")));
+    }
+}
+
+TEST(ExchangeTrouble, SilenceAndWrongEchoesShareTheThreeSendings)
+{
+    // The first request is not answered, the next two are answered wrongly.
+    ExchangeRig rig({.flags = {"--answer-from", "2", "--wrong-echo", "2"}, .memory = SensorMemory()});
+    ASSERT_TRUE(rig.ready());
+    EXPECT_FALSE(ReadSensorTable());
+    EXPECT_EQ(rig.frames(), Times(3, TableRead));
+    EXPECT_EQ(rig.messages.texts(), QStringList{NoLinkText});
+}
+
+TEST(ExchangeTrouble, AddressesPastSixteenBitsAreSentAndCheckedAsTheirLowSixteen)
+{
+    ExchangeRig rig({.memory = SensorMemory()});
+    ASSERT_TRUE(rig.ready());
+    ASSERT_TRUE(ReadMemory(0x10000, SensorTableBytes));
+    EXPECT_EQ(rig.frames(), std::vector{TableRead});
+    EXPECT_EQ(TransferWords[22], Word(SensorMemory(), 22));
+
+    // A write that runs over the top of the address space goes on at 0.
+    TransferBuffer.fill(0x5A);
+    ASSERT_TRUE(WriteMemory(0xFFFC, 12));
+    const std::vector<QByteArray> frames = rig.frames();
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[1].mid(2, 3), Hex("05 FC FF"));
+    EXPECT_EQ(frames[2].mid(2, 3), Hex("05 00 00"));
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+// Faults in the middle of long transfers, through the whole engine.
+TEST(ExchangeTrouble, ALongWriteGetsOverLostRepliesAndAWrongEcho)
+{
+    QByteArray list(1024, '\0');
+    for (int i = 0; i < list.size(); ++i)
+        list[i] = char(i * 7 + 3);
+    for (const char *fault : {"--drop-every", "--wrong-echo"}) {
+        const QString count = QString::fromLatin1(fault) == "--drop-every" ? "50" : "1";
+        ExchangeRig rig({.flags = {fault, count}});
+        ASSERT_TRUE(rig.ready());
+        FillBuffer(list);
+        ASSERT_TRUE(WriteList(5)) << fault;
+        std::vector<QByteArray> frames = rig.frames();
+        EXPECT_GT(frames.size(), 255u) << fault;
+        frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+        EXPECT_EQ(frames, WriteFrames(5 * 1024, list)) << fault;
+
+        QByteArray readBack;
+        for (int part = 0; part < 8; ++part) {
+            ASSERT_TRUE(ReadListPart(5, part)) << fault;
+            readBack += Buffer(0, 128);
+        }
+        EXPECT_EQ(readBack, list) << fault;
+        EXPECT_TRUE(rig.messages.texts().isEmpty()) << fault;
+    }
+}
+
+TEST(ExchangeTrouble, UnpluggedInTheMiddleOfAWrite)
+{
+    // COM9 stands for /dev/ttyS8 once its link has gone.
+    ExchangeRig rig({.flags = {"--unplug-after", "20"}, .port = "COM9"});
+    ASSERT_TRUE(rig.ready());
+    FillBuffer(QByteArray(1024, '\x55'));
+    EXPECT_FALSE(WriteList(2));
+    EXPECT_TRUE(NoLink);
+    EXPECT_EQ(rig.messages.texts(), QStringList{NoLinkText});
+    EXPECT_FALSE(rig.window->Port->IsOpen());
+    EXPECT_EQ(rig.frames().size(), 20u);
+
+    rig.messages.clear();
+    EXPECT_FALSE(ReadSensorTable());
+    ASSERT_EQ(rig.messages.messages().size(), 1u);
+    if (!QFileInfo::exists("/dev/ttyS8")) {
+        EXPECT_EQ(rig.messages.texts().first(), QStringLiteral("Error opening serial port"));
     }
 }
 

@@ -66,6 +66,11 @@ protected:
     PanelWithoutInstrument() : PanelConnect({.flags = {"--silent"}}) {}
 };
 
+class PanelWithWrongEchoes : public PanelConnect {
+protected:
+    PanelWithWrongEchoes() : PanelConnect({.flags = {"--wrong-echo", "100"}, .memory = SensorMemory()}) {}
+};
+
 TEST_F(PanelConnect, OpeningFromTheToolButtonMakesNoExchange)
 {
     panel.LNum->setText("old");
@@ -129,6 +134,21 @@ TEST_F(PanelWithoutInstrument, NoAnswerShowsNoData)
     EXPECT_EQ(panel.LSensor->text(), "нет данных");
     EXPECT_TRUE(value(21).isEmpty());
     EXPECT_EQ(rig.messages.texts(), QStringList{"Нет связи с прибором"});
+}
+
+TEST_F(PanelWithWrongEchoes, WrongEchoesAreNoIdentification)
+{
+    const QByteArray config = ReadWholeFile(rig.dir.file("orbisk_m.cnf"));
+    const int sensorNumber = SensorNumber;
+    const int instrumentNumber = InstrumentNumber;
+    open(true, false, false, false);
+    EXPECT_EQ(panel.LNum->text(), "нет данных");
+    EXPECT_EQ(panel.LSensor->text(), "нет данных");
+    EXPECT_EQ(SensorNumber, sensorNumber);
+    EXPECT_EQ(InstrumentNumber, instrumentNumber);
+    EXPECT_TRUE(value(21).isEmpty());
+    EXPECT_EQ(rig.messages.texts(), QStringList{"Нет связи с прибором"});
+    EXPECT_EQ(ReadWholeFile(rig.dir.file("orbisk_m.cnf")), config);
 }
 
 TEST_F(PanelConnect, LinkTestCountsAnswersOnTheUpperBar)

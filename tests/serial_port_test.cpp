@@ -182,10 +182,32 @@ TEST_F(SerialPortTest, LineSettingsApplyAtOnceExceptParityAndAreRestoredOnClosin
     EXPECT_NE(device.settings().c_cflag & PARODD, 0u);
 }
 
+TEST_F(SerialPortTest, OpeningTakesBytesAsTheyAre)
+{
+    // A terminal left cooked by another program turns CR into LF and drops
+    // the top bit.
+    termios cooked = device.settings();
+    cooked.c_iflag |= ICRNL | INLCR | IGNCR | ISTRIP;
+    ASSERT_EQ(tcsetattr(device.master(), TCSANOW, &cooked), 0);
+    port.OpenComm();
+    EXPECT_EQ(device.settings().c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP), 0u);
+
+    QByteArray received;
+    port.OnReceiveData = [&](TCommEr *, const uint8_t *data, uint16_t n) {
+        received.append(reinterpret_cast<const char *>(data), n);
+    };
+    const QByteArray reply = QByteArray::fromHex("0D0A0DB5FF");
+    ASSERT_TRUE(device.write(reply));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received.size() >= reply.size(); }, 10000));
+    EXPECT_EQ(received, reply);
+    port.OnReceiveData = nullptr;
+}
+
 TEST(SerialLineSettings, MapOntoTheTerminal)
 {
     termios cooked{};
     cooked.c_lflag = ICANON | ECHO | ISIG;
+    cooked.c_iflag = ICRNL | INLCR | IGNCR | ISTRIP;
     cooked.c_oflag = OPOST;
     cfsetospeed(&cooked, B1200);
 
@@ -199,6 +221,7 @@ TEST(SerialLineSettings, MapOntoTheTerminal)
     s.XonChar = 'Q';
     termios t = MakeTermios(cooked, s);
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP), 0u);
     EXPECT_EQ(t.c_oflag & OPOST, 0u);
     EXPECT_EQ(OutputSpeed(t), speed_t(B1200));
     EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t(CS7));
@@ -245,7 +268,8 @@ TEST_F(SerialPortTest, ThousandOpeningsLeaveNoDescriptorOrThreadBehind)
         port.CloseComm();
     }
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ThreadCount() == threads; }, 10000)) << ThreadCount();
+    // The first count may still include a worker on its way out.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ThreadCount() <= threads; }, 10000)) << ThreadCount();
     port.OpenComm();
     EXPECT_TRUE(Roundtrip(port));
 }

@@ -105,6 +105,21 @@ TEST_F(SerialTransferTest, ReplySplitByAGapGivesTwoEventsThatAddUp)
     EXPECT_EQ(events.blocks[1], "second part");
 }
 
+TEST_F(SerialTransferTest, PiecesCloserThanTheIntervalAreAllDelivered)
+{
+    port.SetReadIntervalTimeout(2000);
+    OpenAndWaitForWorkers();
+    QByteArray reply;
+    for (int piece = 0; piece < 5; ++piece) {
+        const QByteArray bytes = Pattern(7, char('a' + piece));
+        ASSERT_TRUE(device.write(bytes));
+        reply += bytes;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.All().size() >= reply.size(); }, Patience)) << events.All().size();
+    EXPECT_EQ(events.All(), reply);
+}
+
 TEST_F(SerialTransferTest, QueuedBlocksGoOutInOrderWithOneSendEmptyAfterTheLast)
 {
     OpenAndWaitForWorkers();

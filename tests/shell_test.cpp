@@ -4,6 +4,7 @@
 #include "panel/Pribor.h"
 #include "sensor/OrbSUSen.h"
 #include "service/Debug.h"
+#include "shell/Language.h"
 #include "shell/OrbiskSA.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
@@ -13,10 +14,17 @@
 #include "volume/DebVol.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QMenu>
+#include <QPushButton>
+#include <QTranslator>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -47,6 +55,86 @@ protected:
 
     ScopedWorkDir dir;
     MessageRecorder messages;
+};
+
+// Processes events until `done` holds (or a generous limit has passed).
+bool WaitFor(const std::function<bool()> &done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// Gives the focus to `window` as a window manager does, and waits until it
+// has it.
+bool Activate(QWidget *window)
+{
+    window->activateWindow();
+    return WaitFor([window] { return QApplication::activeWindow() == window; });
+}
+
+// Plays a desktop with a window manager: every message box takes the focus
+// while it is shown, and dismissing it gives the focus back to the main
+// window, which then is activated anew.
+class DesktopMainWindowTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        elsewhere.setWindowTitle("box");
+        elsewhere.show();
+        previous = SetMessageHandler([this](const MessageRequest &request) {
+            boxes.push_back(request.text);
+            QTimer::singleShot(0, &elsewhere, [this] {
+                elsewhere.activateWindow();
+                QTimer::singleShot(50, &elsewhere, [] {
+                    if (OrbiskSAF)
+                        OrbiskSAF->activateWindow();
+                });
+            });
+            return QMessageBox::Ok;
+        });
+    }
+    void TearDown() override
+    {
+        SetMessageHandler(previous);
+        MainWindowTest::TearDown();
+    }
+
+    TOrbiskSAF *StartOnDesktop()
+    {
+        DestroyWindows();
+        TOrbiskSAF *main = CreateWindows();
+        main->installEventFilter(&activations);
+        main->show();
+        EXPECT_TRUE(Activate(main));
+        return main;
+    }
+
+    // Takes the focus away from the main window and gives it back.
+    void Reactivate(TOrbiskSAF *main)
+    {
+        const int before = activations.count;
+        ASSERT_TRUE(Activate(&elsewhere));
+        ASSERT_TRUE(Activate(main));
+        ASSERT_TRUE(WaitFor([&] { return activations.count > before; }));
+    }
+
+    struct ActivationCounter : QObject {
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            if (e->type() == QEvent::WindowActivate)
+                ++count;
+            return false;
+        }
+    } activations;
+
+    QWidget elsewhere;
+    QStringList boxes;
+    MessageHandler previous;
 };
 
 TEST_F(MainWindowTest, CreatesTheNineWindowsWithTheirCaptions)
@@ -126,6 +214,34 @@ TEST_F(MainWindowTest, ToolButtonStaysPressedWhileItsWindowIsOpen)
     EXPECT_FALSE(button->isChecked());
 }
 
+TEST_F(MainWindowTest, EachWayIntoTheInstrumentPanelSetsItsOwnOpeningFlags)
+{
+    // The panel's exchanges end at once: the port is no serial device.
+    ASSERT_TRUE(WriteWholeFile(dir.file("COM1"), "not a port"));
+    TOrbiskSAF *main = Start();
+    struct Way {
+        const char *name;
+        bool connect, sensor, linkTest, clock;
+    };
+    const Way ways[] = {{"KeyPribor", false, false, false, false}, {"N6", true, false, false, false},
+                        {"N7", false, true, false, false},         {"N8", false, true, false, true},
+                        {"N11", false, false, true, false}};
+    for (const Way &way : ways) {
+        PriborF->AutoConnect = !way.connect;   // whatever the last way left
+        PriborF->AutoSensor = !way.sensor;
+        PriborF->AutoLinkTest = !way.linkTest;
+        PriborF->AutoClock = !way.clock;
+        WhileModal(PriborF);
+        if (auto *button = main->findChild<QToolButton *>(way.name))
+            button->click();
+        else
+            main->findChild<QAction *>(way.name)->trigger();
+        EXPECT_EQ(std::tuple(PriborF->AutoConnect, PriborF->AutoSensor, PriborF->AutoLinkTest, PriborF->AutoClock),
+                  std::tuple(way.connect, way.sensor, way.linkTest, way.clock))
+            << way.name;
+    }
+}
+
 TEST_F(MainWindowTest, StatisticsOpensWithoutBlockingAndIdleMenuItemsDoNothing)
 {
     TOrbiskSAF *main = Start();
@@ -138,6 +254,82 @@ TEST_F(MainWindowTest, StatisticsOpensWithoutBlockingAndIdleMenuItemsDoNothing)
     main->findChild<QAction *>("N12")->trigger();   // "Наладка"
     for (QWidget *window : {static_cast<QWidget *>(PriborF), static_cast<QWidget *>(DebugF)})
         EXPECT_FALSE(window->isVisible());
+}
+
+TEST(ToolkitLanguage, StandardButtonsSpeakRussian)
+{
+    ASSERT_TRUE(InstallToolkitTranslations());
+    QMessageBox box(QMessageBox::Warning, "OrbA", QStringLiteral("Файл"), QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text().remove('&'), QStringLiteral("ОК"));
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove('&'), QStringLiteral("Отмена"));
+    EXPECT_EQ(box.text(), QStringLiteral("Файл"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&OK"), QStringLiteral("&ОК"));
+    for (QTranslator *translator : QCoreApplication::instance()->findChildren<QTranslator *>()) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+}
+
+TEST_F(DesktopMainWindowTest, ADamagedConfigurationIsReportedOnceAndTheProgramGoesOn)
+{
+    QByteArray config(20, '\0');
+    config[0] = 4;
+    ASSERT_TRUE(WriteWholeFile(dir.file("orbisk_m.cnf"), config));
+    TOrbiskSAF *main = StartOnDesktop();
+    // The box has been dismissed and the main window is active again.
+    ASSERT_TRUE(WaitFor([&] { return activations.count >= 2 && QApplication::activeWindow() == main; }));
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes.value(0).contains("orbisk_m.cnf"));
+    EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM4"));
+
+    for (int i = 0; i < 3; ++i)
+        Reactivate(main);
+    EXPECT_EQ(boxes.size(), 1);
+
+    // A repaired file is read at the next activation; damaged again, it is
+    // reported again.
+    config = QByteArray(72, '\0');
+    config[0] = 6;
+    ASSERT_TRUE(WriteWholeFile(dir.file("orbisk_m.cnf"), config));
+    Reactivate(main);
+    EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM6"));
+    ASSERT_TRUE(WriteWholeFile(dir.file("orbisk_m.cnf"), config.left(10)));
+    const int before = activations.count;
+    Reactivate(main);
+    // Reactivated once by the test and once more when the box is dismissed.
+    ASSERT_TRUE(WaitFor([&] { return activations.count >= before + 2 && QApplication::activeWindow() == main; }));
+    EXPECT_EQ(boxes.size(), 2);
+}
+
+TEST_F(MainWindowTest, APortChoiceNeverReplacesAConfigurationThatCouldNotBeRead)
+{
+    // Reading through this link fails with an input/output error.
+    ASSERT_TRUE(QFile::link("/proc/self/mem", dir.file("orbisk_m.cnf")));
+    TOrbiskSAF *main = Start();
+    ASSERT_EQ(messages.messages().size(), 1u);
+    messages.clear();
+
+    main->PortMenu()->findChild<QAction *>("COM51")->trigger();
+    EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM5"));
+    EXPECT_EQ(PortName, QStringLiteral("COM5"));
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_TRUE(messages.texts().first().contains(QStringLiteral("не перезаписан")));
+    main->PortMenu()->findChild<QAction *>("COM61")->trigger();
+    EXPECT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(QFileInfo(dir.file("orbisk_m.cnf")).symLinkTarget(), "/proc/self/mem");
+}
+
+TEST_F(MainWindowTest, APortChoiceRewritesAShortConfigurationKeepingWhatItHeld)
+{
+    const QByteArray config = QByteArray::fromHex("0201c8333333") + "v9" + QByteArray(12, '\x33');
+    ASSERT_TRUE(WriteWholeFile(dir.file("orbisk_m.cnf"), config));
+    TOrbiskSAF *main = Start();
+    EXPECT_EQ(messages.messages().size(), 1u);
+    main->PortMenu()->findChild<QAction *>("COM51")->trigger();
+    const QByteArray saved = ReadWholeFile(dir.file("orbisk_m.cnf"));
+    ASSERT_EQ(saved.size(), 72);
+    EXPECT_EQ(saved.at(0), 5);
+    EXPECT_EQ(saved.mid(1, 19), config.mid(1));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "WorkDir.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -154,8 +155,8 @@ TEST_F(StoreFiles, MissingFilesAreWarnedAboutAndCreated)
     EXPECT_EQ(results.mid(60 + 6 * 9000, 7).toHex(), "ff000000000000");
 }
 
-// A short or empty file keeps the fields it holds in full, is reported and
-// stays on disk as it was.
+// A short or empty file keeps every byte it holds in the data model, is
+// reported and stays on disk as it was.
 TEST_F(StoreFiles, ShortFilesAreReportedAndKept)
 {
     const QByteArray config = QByteArray::fromHex("050102" "0c22");   // ConfigNumber cut off
@@ -164,16 +165,18 @@ TEST_F(StoreFiles, ShortFilesAreReportedAndKept)
     ExpectFileError(ConfigFileName);
     EXPECT_EQ(PortNumber, 5);
     EXPECT_EQ(SensorNumber, 0x0102);
-    EXPECT_EQ(ConfigNumber, 583729);
+    EXPECT_EQ(ConfigNumber, 123429);   // 12 34 from the file, 29 from before
     EXPECT_EQ(FileBytes(ConfigFileName), config);
 
     const QByteArray lists = ToCp1251("Первый список   ") + "half";
     PutFile(ListFileName, lists);
     ListNames[2] = "before";
+    ListNames[3] = "third";
     EXPECT_FALSE(LoadLists());
     ExpectFileError(ListFileName);
     EXPECT_EQ(ListNames[1], ToCp1251("Первый список   "));
-    EXPECT_EQ(ListNames[2], "before");
+    EXPECT_EQ(ListNames[2], "halfre");
+    EXPECT_EQ(ListNames[3], "third");
     EXPECT_EQ(FileBytes(ListFileName), lists);
 
     PutFile(ResultsFileName, {});
@@ -182,6 +185,121 @@ TEST_F(StoreFiles, ShortFilesAreReportedAndKept)
     ExpectFileError(ResultsFileName);
     EXPECT_EQ(ResultCount, 7);
     EXPECT_EQ(QFileInfo(work.file(ResultsFileName)).size(), 0);
+}
+
+TEST_F(StoreFiles, ShortConfigurationSavedAgainKeepsEveryByteItHeld)
+{
+    QByteArray config = QByteArray::fromHex("0300074e20417639");
+    for (int k = 0; k < 6; ++k)
+        config += QByteArray::fromHex("1200").replace(1, 1, QByteArray(1, char(k)));
+    config += char(0x77);   // high byte of word 6
+    PutFile(ConfigFileName, config);
+    SensorTable[6] = 0x0199;
+    SensorTable[7] = 0x0203;
+    EXPECT_FALSE(LoadConfig());
+    EXPECT_EQ(SensorTable[5], 0x1205);
+    EXPECT_EQ(SensorTable[6], 0x7799);
+    EXPECT_EQ(SensorTable[7], 0x0203);
+
+    PortNumber = 6;
+    ASSERT_TRUE(SaveConfig());
+    const QByteArray saved = FileBytes(ConfigFileName);
+    ASSERT_EQ(saved.size(), ConfigFileSize);
+    EXPECT_EQ(saved.mid(1, config.size() - 1), config.mid(1));
+    EXPECT_EQ(saved.mid(20, 4).toHex(), QByteArray("77990203"));
+}
+
+// A results file cut off inside its records holds only the records that are
+// there, whatever its count says.
+TEST_F(StoreFiles, ResultCountIsBoundedByTheRecordsTheFileHolds)
+{
+    QByteArray file = QByteArray::fromHex("2c01") + QByteArray(58, '\0');
+    for (int r = 0; r < 10; ++r)
+        file += QByteArray::fromHex("0105932a8f0f");
+    file += QByteArray::fromHex("020406");   // half a record
+    PutFile(ResultsFileName, file);
+    Results[10].bytes = {9, 9, 9, 9, 9, 9};
+    EXPECT_FALSE(LoadResults());
+    ExpectFileError(ResultsFileName);
+    EXPECT_EQ(ResultCount, 10);
+    EXPECT_EQ(Results[9].DateCode(), 0x93);
+    EXPECT_EQ(Results[10].bytes, (std::array<uint8_t, 6>{2, 4, 6, 9, 9, 9}));
+
+    PutFile(ResultsFileName, file.left(60));   // a header and no record
+    EXPECT_FALSE(LoadResults());
+    EXPECT_EQ(ResultCount, 0);
+}
+
+// Windows load their files at every activation: a failure is reported when
+// it is new, not again for the same unchanged file.
+TEST_F(StoreFiles, ALoadFailureIsReportedOnceUntilTheFileChanges)
+{
+    const QByteArray shortConfig(20, '\x02');
+    PutFile(ConfigFileName, shortConfig);
+    EXPECT_FALSE(LoadConfig());
+    ExpectFileError(ConfigFileName);
+    EXPECT_FALSE(LoadConfig());
+    EXPECT_FALSE(LoadConfig());
+    EXPECT_TRUE(messages.messages().empty());
+
+    PutFile(ConfigFileName, QByteArray(30, '\x03'));
+    EXPECT_FALSE(LoadConfig());
+    ExpectFileError(ConfigFileName);
+
+    PutFile(ConfigFileName, QByteArray(ConfigFileSize, '\x04'));
+    EXPECT_TRUE(LoadConfig());
+    PutFile(ConfigFileName, QByteArray(30, '\x03'));
+    EXPECT_FALSE(LoadConfig());
+    ExpectFileError(ConfigFileName);
+    EXPECT_TRUE(messages.messages().empty());
+}
+
+// A file that is there but cannot be read is not in the data model: a save
+// must not put the model's values over it.
+TEST_F(StoreFiles, AnUnreadableFileIsNeverReplaced)
+{
+    // Reading through this link fails with an input/output error.
+    for (const char *name : {ConfigFileName, ListFileName, ResultsFileName})
+        ASSERT_TRUE(QFile::link("/proc/self/mem", work.file(name)));
+    EXPECT_FALSE(LoadConfig());
+    EXPECT_FALSE(LoadLists());
+    EXPECT_FALSE(LoadResults());
+    EXPECT_EQ(messages.messages().size(), 3u);
+    messages.clear();
+
+    PortNumber = 5;
+    EXPECT_FALSE(SaveConfig());
+    EXPECT_FALSE(SaveLists());
+    EXPECT_FALSE(SaveResults());
+    ASSERT_EQ(messages.messages().size(), 3u);
+    EXPECT_TRUE(messages.messages()[0].text.contains(QStringLiteral("не перезаписан")));
+    messages.clear();
+    EXPECT_FALSE(SaveConfig());   // said once
+    EXPECT_TRUE(messages.messages().empty());
+    for (const char *name : {ConfigFileName, ListFileName, ResultsFileName})
+        EXPECT_EQ(QFileInfo(work.file(name)).symLinkTarget(), "/proc/self/mem") << name;
+
+    // Once the operator has put a readable file in its place, saves go on.
+    ASSERT_TRUE(QFile::remove(work.file(ConfigFileName)));
+    PutFile(ConfigFileName, QByteArray(ConfigFileSize, '\0'));
+    EXPECT_TRUE(LoadConfig());
+    PortNumber = 5;
+    EXPECT_TRUE(SaveConfig());
+    EXPECT_EQ(FileBytes(ConfigFileName).at(0), 5);
+}
+
+TEST_F(StoreFiles, AReadOnlyFileIsLeftAsItIs)
+{
+    const QByteArray config(ConfigFileSize, '\x01');
+    PutFile(ConfigFileName, config);
+    const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    ASSERT_TRUE(QFile::setPermissions(work.file(ConfigFileName), readOnly));
+    PortNumber = 7;
+    EXPECT_FALSE(SaveConfig());
+    ExpectFileError(ConfigFileName);
+    EXPECT_EQ(FileBytes(ConfigFileName), config);
+    const QFile::Permissions writable = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    EXPECT_FALSE(QFileInfo(work.file(ConfigFileName)).permissions() & writable);
 }
 
 TEST_F(StoreFiles, UnreadableOrUnwritablePlacesAreReported)

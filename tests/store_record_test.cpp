@@ -75,6 +75,20 @@ TEST_F(StoreRecords, AnonymousTestAndTheEarlyYears)
     EXPECT_EQ(stat.TimeText, "2:05");
 }
 
+TEST_F(StoreRecords, LateHoursAndTheLastDayOfAMonth)
+{
+    // 31 March, 21:59: hour bits 4..2 are 5, bits 1..0 are 1.
+    Results[0].bytes = {0x01, 0x05, 0x93, 0xFD, 0x7B, 0x0F};
+    RefDateCode = 0x93;
+    EXPECT_EQ(DecodeForView(0).Date, "31.03.2025");
+    EXPECT_EQ(DecodeForView(0).Time, "21:59");
+    StatEntry stat;
+    DecodeForStat(0, stat);
+    EXPECT_EQ(stat.TimeText, "21:59");
+    EXPECT_EQ(stat.TimeKey, 21 * 64 + 59);
+    EXPECT_EQ(stat.DateKey, DateKeyOf(2025, 3, 31));   // keys count full years
+}
+
 TEST_F(StoreRecords, YearCodeTenIsReadAsFourteen)
 {
     Results[0] = WithDateCode(1, 0xA4);
@@ -147,28 +161,37 @@ TEST_F(StoreRecords, StatisticsOfARecordWithoutAList)
     EXPECT_EQ(stat.DateText, "5.03.2025");
 }
 
+// The count after a scan of `count` records.
+int Scanned(int count)
+{
+    ResultCount = count;
+    ScanResults();
+    return ResultCount;
+}
+
 TEST_F(StoreRecords, ScanCutsAtTheFirstEndRecord)
 {
     for (int r = 0; r < 50; ++r)
         Results[r] = WithDateCode(1, 0x90 + r % 10);
     Results[20].bytes[0] = 0xFF;
     Results[30].bytes[0] = 0x80;
-    ResultCount = 50;
-    ScanResults();
-    EXPECT_EQ(ResultCount, 20);
+    EXPECT_EQ(Scanned(50), 20);
     EXPECT_TRUE(EndFound);
     EXPECT_EQ(RefDateCode, Results[19].DateCode());
 
     Results[20].bytes[0] = Results[30].bytes[0] = 1;
-    ResultCount = 50;
-    ScanResults();
-    EXPECT_EQ(ResultCount, 50);
+    EXPECT_EQ(Scanned(50), 50);
     EXPECT_FALSE(EndFound);
     EXPECT_EQ(RefDateCode, Results[49].DateCode());
 
-    ResultCount = 0;
-    ScanResults();
+    EXPECT_EQ(Scanned(0), 0);
     EXPECT_EQ(RefDateCode, 0);
+
+    // 0x80 is the first end mark; 0x7F is no record, but no end either.
+    Results[10].bytes[0] = 0x7F;
+    Results[12].bytes[0] = 0x80;
+    EXPECT_EQ(Scanned(50), 12);
+    EXPECT_TRUE(EndFound);
 }
 
 TEST_F(StoreRecords, ScanNeverReadsBeyondTheSlots)

@@ -53,6 +53,21 @@ TEST(StoreDisplay, NamesGoOutAndComeBack)
     EXPECT_EQ(ToDisplayChar(0xFF), 0xC7);
 }
 
+TEST(StoreDisplay, LookAlikeLettersGoOutAsLatinLetters)
+{
+    const std::pair<const char *, char> lookAlikes[] = {
+        {"А", 'A'}, {"В", 'B'}, {"Е", 'E'}, {"К", 'K'}, {"М", 'M'}, {"Н", 'H'}, {"О", 'O'}, {"Р", 'P'}, {"С", 'C'},
+        {"Т", 'T'}, {"Х", 'X'}, {"а", 'a'}, {"е", 'e'}, {"о", 'o'}, {"р", 'p'}, {"с", 'c'}, {"у", 'y'}, {"х", 'x'}};
+    for (const auto &[letter, latin] : lookAlikes) {
+        const uint8_t pc = static_cast<uint8_t>(ToCp1251(QString::fromUtf8(letter)).at(0));
+        EXPECT_EQ(ToDisplayChar(pc), static_cast<uint8_t>(latin)) << letter;
+    }
+    int latinCount = 0;
+    for (int pc = 0xC0; pc <= 0xFF; ++pc)
+        latinCount += ToDisplayChar(static_cast<uint8_t>(pc)) < 0x80;
+    EXPECT_EQ(latinCount, 18);
+}
+
 // Holds the two tables against each other: every letter comes back as itself,
 // except the Latin look-alikes and Ь. Display codes without a letter are spaces.
 TEST(StoreDisplay, TablesAgree)

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -97,7 +98,44 @@ bool VirtualPort::open(const std::string &linkPath, std::string &error)
         return false;
     }
     m_linkPath = linkPath;
+    watchOpenings();
     return true;
+}
+
+void VirtualPort::watchOpenings()
+{
+    // Without the watch the port still works; only a crashed program's flag
+    // then stays until the instrument is restarted.
+    m_watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_watch >= 0 && ::inotify_add_watch(m_watch, m_slavePath.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+        ::close(m_watch);
+        m_watch = -1;
+    }
+    m_openers = 0;
+}
+
+void VirtualPort::noteOpenings()
+{
+    alignas(inotify_event) char buffer[4096];
+    bool closed = false;
+    ssize_t n;
+    while ((n = ::read(m_watch, buffer, sizeof buffer)) > 0) {
+        for (char *at = buffer; at < buffer + n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(at);
+            if (event->mask & IN_OPEN)
+                ++m_openers;
+            if (event->mask & IN_CLOSE)
+                --m_openers;
+            if (event->mask & IN_Q_OVERFLOW)
+                m_openers = 0;   // the count is lost: take the port as left
+            closed = closed || (event->mask & (IN_CLOSE | IN_Q_OVERFLOW));
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    if (closed && m_openers <= 0) {
+        m_openers = 0;
+        ::ioctl(m_slave, TIOCNXCL);
+    }
 }
 
 void VirtualPort::unplug()
@@ -106,11 +144,13 @@ void VirtualPort::unplug()
     if (!m_linkPath.empty() && IsLinkTo(m_linkPath, m_slavePath))
         ::unlink(m_linkPath.c_str());
     m_linkPath.clear();
+    if (m_watch >= 0)
+        ::close(m_watch);
     if (m_slave >= 0)
         ::close(m_slave);
     if (m_master >= 0)
         ::close(m_master);
-    m_slave = m_master = -1;
+    m_watch = m_slave = m_master = -1;
 }
 
 void VirtualPort::waitUntilTaken(int msecs)

@@ -31,6 +31,14 @@ public:
     bool isOpen() const { return m_master >= 0; }
     int fd() const { return m_master; }
 
+    // Readable when the program's side has opened or closed the port; then
+    // call noteOpenings(). A program that dies with the port open leaves its
+    // exclusive flag on the terminal (this end keeps it alive), which would
+    // keep any restarted program that is not root out: once nobody has the
+    // port open any more, the flag is cleared.
+    int openingsFd() const { return m_watch; }
+    void noteOpenings();
+
     // Whatever has arrived, up to `capacity` bytes; 0 when nothing has.
     std::size_t receive(std::uint8_t *buffer, std::size_t capacity);
     // Paced: at the speed of 19200 baud, 10 bits a byte. Bytes that cannot be
@@ -38,12 +46,15 @@ public:
     void send(std::span<const std::uint8_t> bytes, bool paced);
 
 private:
+    void watchOpenings();
     bool writeAll(std::span<const std::uint8_t> bytes);
 
     int m_master = -1;
     // Held open so that the program may close and reopen the port at will
     // without the line hanging up.
     int m_slave = -1;
+    int m_watch = -1;      // inotify on the slave's name
+    int m_openers = 0;     // openings of the slave other than ours
     std::string m_linkPath;
     std::string m_slavePath;
 };

@@ -72,8 +72,10 @@ Step Responder::shapeReply(Bytes reply)
     ++m_replies;
     if (m_replies <= m_faults.wrongEcho)
         reply[3] ^= 0x01;
+    // Erased rather than resized: GCC cannot see that a resize here only
+    // shrinks and warns of a huge fill.
     const std::size_t cut = std::min(reply.size(), static_cast<std::size_t>(std::max(0, m_faults.truncate)));
-    reply.resize(reply.size() - cut);
+    reply.erase(reply.end() - static_cast<std::ptrdiff_t>(cut), reply.end());
     Bytes wire;
     for (int i = 0; i < m_faults.noise; ++i)
         wire.push_back(noiseByte());

@@ -47,11 +47,15 @@ public:
         std::uint8_t buffer[4096];
         while (true) {
             const bool listening = m_port.isOpen();
-            pollfd fds[2] = {{stopFd, POLLIN, 0}, {listening ? m_port.fd() : -1, POLLIN, 0}};
+            pollfd fds[3] = {{stopFd, POLLIN, 0},
+                             {listening ? m_port.fd() : -1, POLLIN, 0},
+                             {listening ? m_port.openingsFd() : -1, POLLIN, 0}};
             const int timeout = listening && m_responder.hasPartial() ? PartialFrameTimeoutMs : -1;
-            const int ready = ::poll(fds, 2, timeout);
+            const int ready = ::poll(fds, 3, timeout);
             if (fds[0].revents != 0)
                 return;
+            if (fds[2].revents != 0)
+                m_port.noteOpenings();
             if (ready == 0) {
                 carryOut(m_responder.dropPartial());
             } else if (fds[1].revents != 0) {

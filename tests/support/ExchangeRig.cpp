@@ -11,11 +11,11 @@
 ExchangeRig::ExchangeRig(const RigSetup &setup)
 {
     ResetExchangeVariables();
-    PortNumber = 1;
-    PortName = QStringLiteral("COM1");
+    PortNumber = setup.port.mid(3).toInt();
+    PortName = setup.port;
     SaveConfig();   // so that windows loading the configuration find one
 
-    VirtualInstrument::Setup instrumentSetup{.flags = setup.flags, .paced = setup.paced};
+    VirtualInstrument::Setup instrumentSetup{.port = setup.port, .flags = setup.flags, .paced = setup.paced};
     if (!setup.memory.isEmpty()) {
         instrumentSetup.memoryFile = dir.file(QStringLiteral("instrument.mem"));
         WriteWholeFile(instrumentSetup.memoryFile, setup.memory);
@@ -66,4 +66,31 @@ QByteArray MemoryWith(int address, const QByteArray &bytes)
 QByteArray Hex(const char *text)
 {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+QByteArray WriteFrame(int address, const QByteArray &data)
+{
+    return QByteArray(1, '\x3A') + char(data.size() + 6) + '\x05' + char(address & 0xFF) + char(address >> 8)
+           + char(data.size()) + data;
+}
+
+std::vector<QByteArray> WriteFrames(int address, const QByteArray &data)
+{
+    std::vector<QByteArray> frames;
+    for (int offset = 0;; offset += 4) {
+        const int left = data.size() - offset;
+        frames.push_back(WriteFrame(address + offset, data.mid(offset, std::min(left, 8))));
+        if (left <= 8)
+            return frames;
+    }
+}
+
+QByteArray Buffer(int from, int count)
+{
+    return QByteArray(reinterpret_cast<const char *>(TransferBuffer.data()) + from, count);
+}
+
+void FillBuffer(const QByteArray &bytes)
+{
+    std::copy(bytes.begin(), bytes.end(), TransferBuffer.begin());
 }

@@ -20,6 +20,7 @@ struct RigSetup {
     bool paced = false;             // replies at the pace of 19200 baud
     QByteArray memory = {};         // 64 KiB image to start from; empty: the default content
     uint32_t readIntervalMs = 5;    // the exchange window's inter-byte time-out
+    QString port = QStringLiteral("COM1");
 };
 
 class ExchangeRig {
@@ -29,6 +30,9 @@ public:
 
     bool ready() const { return instrument && instrument->isReady(); }
     std::vector<QByteArray> frames() const { return instrument->receivedFrames(); }
+    // Bytes the instrument passed over looking for a request: any is a fault
+    // of the frames sent.
+    QStringList skipped() const { return instrument->logLines().filter(QStringLiteral(" SKIP ")); }
 
     ScopedWorkDir dir;
     MessageRecorder messages;
@@ -48,3 +52,12 @@ QByteArray MemoryWith(int address, const QByteArray &bytes);
 
 // Frames from hex text, spaces allowed: Hex("3A 06 01 00 00 2E").
 QByteArray Hex(const char *text);
+
+// The frames a memory write of `data` at `address` must produce: 8 bytes at
+// every fourth address, the last frame carrying what is left.
+QByteArray WriteFrame(int address, const QByteArray &data);
+std::vector<QByteArray> WriteFrames(int address, const QByteArray &data);
+
+// TransferBuffer as bytes, and filled from its start.
+QByteArray Buffer(int from, int count);
+void FillBuffer(const QByteArray &bytes);
