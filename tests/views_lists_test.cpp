@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QTableWidget>
+#include <QTest>
 #include <QKeyEvent>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -173,6 +174,22 @@ TEST_F(ListsWindow, EditsSurviveOpeningTheStatistics)
     EXPECT_EQ(FromCp1251(PersonNames[2][4]), "Цех             ");
     EXPECT_TRUE(rig.messages.texts().isEmpty());
     stat.hide();
+}
+
+// The lists window is modal; the statistics window it opens must still take
+// the operator's clicks.
+TEST_F(ListsWindow, StatisticsOpenedFromTheListsAreNotBlocked)
+{
+    ASSERT_TRUE(SaveResults());
+    window.setWindowModality(Qt::ApplicationModal);
+    Open();
+    window.GridFIODblClick(1);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(stat.isVisible());
+    QTest::mouseClick(stat.windowHandle(), Qt::LeftButton, {},
+                      stat.Key_Exit->mapTo(&stat, stat.Key_Exit->rect().center()));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(stat.isVisible());
 }
 
 TEST_F(ListsWindow, ClearingTouchesOnlyTheCurrentListInMemory)
