@@ -167,7 +167,10 @@ void TObmenF::FormActivate()
     try {
         OpenLink();
     } catch (const ECommsError &e) {
-        ShowError(e.Message(), e.Reason());
+        QString text = e.Message();
+        if (DebVolF && DebVolF->HoldsPort(PortName))
+            text += QStringLiteral("\n\n") + PortHeldByVolumeWindowText;
+        ShowError(text, e.Reason());
         // The exchange never started: the caller must not take it for done.
         StopExch = true;
         NoLink = true;
@@ -514,5 +517,6 @@ void HandOverToVolumeWindow()
     if (DebVolF) {
         DebVolF->edit_kVol->setText(QString::number(VolumeCoef));
         DebVolF->show();
+        DebVolF->FormActivate();
     }
 }

@@ -76,10 +76,13 @@ bool EraseResultBlock(int address) { return WriteMemory(address, EraseBlockBytes
 bool EraseResultMemory()
 {
     std::fill_n(TransferBuffer.begin(), EraseBlockBytes, 0xFF);
-    bool all = true;
-    for (int block = ResultMemoryStart; block < ResultMemoryStart + ResultMemoryBytes; block += EraseBlockBytes)
-        all = EraseResultBlock(block) && all;
-    return all;
+    // A block that failed (or was abandoned) ends the erase: the operator
+    // asked to stop, or the instrument is gone.
+    for (int block = ResultMemoryStart; block < ResultMemoryStart + ResultMemoryBytes; block += EraseBlockBytes) {
+        if (!EraseResultBlock(block))
+            return false;
+    }
+    return true;
 }
 
 bool ReadMemoryPage(int address) { return ReadMemory(address, MemoryPageBytes); }

@@ -64,7 +64,7 @@ bool WriteList(int list);                    // 1024 bytes at 1024 list
 bool ReadSignalRecord(int address);          // FirstSignalRecord or SecondSignalRecord
 bool ReadResultPage(int record);             // records record .. record + 40
 bool EraseResultBlock(int address);          // 3000 bytes of 0xFF from TransferBuffer
-bool EraseResultMemory();                    // fills TransferBuffer, erases the three blocks
+bool EraseResultMemory();                    // fills TransferBuffer, erases the three blocks; stops at a failed one
 bool ReadMemoryPage(int address);            // 64 bytes
 
 bool ReadClock();                            // registers 25..34 into TransferBuffer 0..9

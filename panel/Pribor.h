@@ -3,10 +3,16 @@
 // and sensor table, the link test; and the pages of the clock, the memory
 // view and the clock-rate correction.
 
+#include <QDateTime>
 #include <QDialog>
+#include <functional>
 
+class QButtonGroup;
+class QComboBox;
 class QFrame;
+class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QShowEvent;
@@ -25,8 +31,15 @@ public:
     bool AutoLinkTest = false;
     bool AutoClock = false;
 
+    // The PC clock, which the clock page reads and writes from.
+    std::function<QDateTime()> PcClock = [] { return QDateTime::currentDateTime(); };
+
     enum Page { PageSensor, PageClock, PageMemory, PageCorrection };
     static constexpr int ExchangeWindowTop = 300;
+    static constexpr int ClockExchangeTop = 100;
+    static constexpr int WatchExchangeLeft = 200;
+    static constexpr int WatchExchangeTop = 50;
+    static constexpr int WatchReads = 21;
 
     // The connection strip.
     QPushButton *Key_On = nullptr;
@@ -42,10 +55,56 @@ public:
     QFrame *PanelSen1 = nullptr;
     QTableWidget *GridS1 = nullptr;
 
+    // "Часы".
+    QLineEdit *ETime = nullptr;
+    QLineEdit *EDate = nullptr;
+    QLineEdit *EPC = nullptr;
+    QToolButton *KeyPriem = nullptr;
+    QToolButton *SpeedButton1 = nullptr;
+    QToolButton *KeyKrug = nullptr;        // toggle: the watch runs
+    QToolButton *KeyWrPC = nullptr;        // toggle, released when the write is over
+    QLineEdit *EditHH = nullptr;
+    QLineEdit *EditMin = nullptr;
+    QLineEdit *EditSec = nullptr;
+    QLineEdit *EditDay = nullptr;
+    QLineEdit *EditMon = nullptr;
+    QLineEdit *EditYear = nullptr;
+    QToolButton *KeyWrData = nullptr;      // toggle, released when the write is over
+
+    // "Память".
+    QTableWidget *GridByte = nullptr;
+    QTableWidget *GridWord = nullptr;
+    QToolButton *KeyPl = nullptr;          // next page
+    QToolButton *KeyMi = nullptr;          // previous page
+    QPushButton *Reset_EEPROM = nullptr;
+
+    // "Коррекция  хода  часов".
+    QLineEdit *ETime1 = nullptr;
+    QLineEdit *EDate1 = nullptr;
+    QLineEdit *EPC1 = nullptr;
+    QToolButton *KeyPriem1 = nullptr;
+    QGroupBox *radio_PLMi = nullptr;       // item 0: the clock runs fast, item 1: slow
+    QButtonGroup *radio_PLMiItems = nullptr;
+    QComboBox *ComboBox1 = nullptr;
+    QLineEdit *edit_correct = nullptr;
+    QToolButton *Key_InputCorrect = nullptr;
+    QToolButton *Key_WriteCorrect = nullptr;
+
     void FormActivate();
     void Key_OnClick();
     void Key_TestClick();
     void Key_ExitClick();
+
+    void KeyPriemClick();
+    void KeyKrugClick();
+    void KeyWrPCClick();
+    void KeyWrDataClick();
+    void KeyPlClick();
+    void KeyMiClick();
+    void Reset_EEPROMClick();
+    void KeyPriem1Click();
+    void Key_WriteCorrectClick();
+    void Key_InputCorrectClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -53,16 +112,27 @@ protected:
 private:
     QWidget *BuildConnectionStrip();
     QWidget *BuildSensorPage();
+    QWidget *BuildClockPage();
+    QWidget *BuildMemoryPage();
+    QWidget *BuildCorrectionPage();
     void ConnectInstrument();
     void TakeIdentification();
     void ShowNoData();
     void RunLinkTest();
     void ResetTestBars();
 
-    // Activation steps of the clock and memory pages (filled with those pages).
+    // Activation steps of the clock and memory pages.
     void OpenClockPage();
     void ReadClockOnOpening();
     void ShowMemPage();
+
+    void FillClockFields();
+    bool ReadClockPlain();
+    bool ReadAndShowClock(QLineEdit *time, QLineEdit *date, QLineEdit *pc);
+    void ShowClockRead(QLineEdit *time, QLineEdit *date, QLineEdit *pc);
+    void WriteClockAndReadBack();
+    void ReadMemPage(int address);
+    bool ClockRunsSlow() const;
 };
 
 extern TPriborF *PriborF;

@@ -7,16 +7,6 @@
 
 namespace {
 
-void SetCell(QTableWidget *grid, int row, int column, const QString &text)
-{
-    QTableWidgetItem *item = grid->item(row, column);
-    if (!item) {
-        item = new QTableWidgetItem;
-        grid->setItem(row, column, item);
-    }
-    item->setText(text);
-}
-
 void EnsureShape(QTableWidget *grid)
 {
     if (grid->columnCount() < 2)
@@ -26,6 +16,16 @@ void EnsureShape(QTableWidget *grid)
 }
 
 } // namespace
+
+void SetGridCell(QTableWidget *grid, int row, int column, const QString &text)
+{
+    QTableWidgetItem *item = grid->item(row, column);
+    if (!item) {
+        item = new QTableWidgetItem;
+        grid->setItem(row, column, item);
+    }
+    item->setText(text);
+}
 
 QString RightAligned(int value, int width)
 {
@@ -38,8 +38,8 @@ void PrepareSensorGrid(QTableWidget *grid)
         return;
     EnsureShape(grid);
     for (int row = 0; row < SensorGridRows; ++row) {
-        SetCell(grid, row, 0, InstrumentWordLabels[row]);
-        SetCell(grid, row, 1, QString());
+        SetGridCell(grid, row, 0, InstrumentWordLabels[row]);
+        SetGridCell(grid, row, 1, QString());
     }
 }
 
@@ -49,5 +49,5 @@ void ShowSensorValues(QTableWidget *grid)
         return;
     EnsureShape(grid);
     for (int row = 0; row < SensorGridRows; ++row)
-        SetCell(grid, row, 1, RightAligned(SensorTable[row]));
+        SetGridCell(grid, row, 1, RightAligned(SensorTable[row]));
 }

@@ -13,6 +13,9 @@ constexpr int NumberFieldWidth = 6;
 // A decimal number right-aligned in `width` characters (wider numbers whole).
 QString RightAligned(int value, int width = NumberFieldWidth);
 
+// Puts `text` into a cell, making the cell when it has none yet.
+void SetGridCell(QTableWidget *grid, int row, int column, const QString &text);
+
 // Labels in column 0, column 1 empty.
 void PrepareSensorGrid(QTableWidget *grid);
 

@@ -32,6 +32,8 @@ QMessageBox::StandardButton ShowMessage(const MessageRequest &request)
                     request.text, request.buttons, QApplication::activeWindow());
     if (!request.details.isEmpty())
         box.setDetailedText(request.details);
+    if (request.defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(request.defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -14,6 +14,7 @@ struct MessageRequest {
     QString text;
     QString details;   // shown behind the box's "details" button when not empty
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;   // the box's own choice when none
 };
 
 using MessageHandler = std::function<QMessageBox::StandardButton(const MessageRequest &)>;

@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -405,6 +406,22 @@ QString JoinColon(int a, int b, int c)
 QString JoinDash(int a, int b, int c)
 {
     return TwoDigits(a) + '-' + TwoDigits(b) + '-' + TwoDigits(c);
+}
+
+int TypedNumber(const QString &text)
+{
+    qsizetype pos = 0;
+    while (pos < text.size() && text[pos].isSpace())
+        ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == QLatin1Char('-') || text[pos] == QLatin1Char('+')))
+        negative = text[pos++] == QLatin1Char('-');
+    constexpr qint64 limit = qint64(std::numeric_limits<int>::max()) + 1;
+    qint64 value = 0;
+    for (; pos < text.size() && text[pos] >= QLatin1Char('0') && text[pos] <= QLatin1Char('9'); ++pos)
+        value = std::min(value * 10 + text[pos].digitValue(), limit);
+    value = negative ? -value : std::min(value, limit - 1);
+    return static_cast<int>(value);
 }
 
 const std::array<QString, 32> SensorWordLabels = {

@@ -56,6 +56,11 @@ QString TwoDigits(int value);
 QString JoinColon(int a, int b, int c);
 QString JoinDash(int a, int b, int c);
 
+// A number typed by the operator: leading blanks, an optional sign and the
+// decimal digits up to the first other character; a text without digits
+// reads as 0. Values beyond an int are held at its limits.
+int TypedNumber(const QString &text);
+
 // Row labels of the sensor grids; trailing spaces belong to the texts.
 extern const std::array<QString, 32> SensorWordLabels;      // sensor data words 0..31
 extern const std::array<QString, 23> InstrumentWordLabels;  // sensor table rows 0..22

@@ -13,29 +13,10 @@
 
 namespace {
 
-// A memory whose every byte differs from its neighbours.
-QByteArray PatternMemory()
-{
-    QByteArray memory(65536, '\0');
-    for (int i = 0; i < memory.size(); ++i)
-        memory[i] = static_cast<char>((i * 31 + (i >> 8) * 7 + 1) & 0xFF);
-    return memory;
-}
-
 QByteArray ReadFrame(int command, int address, int count)
 {
     return QByteArray::fromRawData("\x3A\x06", 2) + char(command) + char(address & 0xFF) + char(address >> 8)
            + char(count);
-}
-
-// A register write with its checksum worked out as the sum of bytes 1..7.
-QByteArray RegisterFrame(int address, int data1, int data2)
-{
-    QByteArray frame = Hex("3A 09 07") + char(address) + Hex("00 02") + char(data1) + char(data2);
-    int sum = 0;
-    for (int i = 1; i < frame.size(); ++i)
-        sum += static_cast<uint8_t>(frame[i]);
-    return frame + char(sum & 0xFF);
 }
 
 class ExchangeTransfers : public ::testing::Test {

@@ -96,4 +96,13 @@ TEST(StoreFormats, NumbersDatesAndTheDailyFile)
     ResetDataModel();
 }
 
+TEST(StoreFormats, TypedNumbers)
+{
+    const std::pair<const char *, int> cases[] = {
+        {"  1234", 1234}, {"12ab", 12}, {"-5", -5}, {"+7", 7}, {"", 0}, {"abc", 0},
+        {"- 5", 0},       {" 0042 ", 42}, {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}};
+    for (const auto &[text, value] : cases)
+        EXPECT_EQ(TypedNumber(QString::fromLatin1(text)), value) << text;
+}
+
 } // namespace

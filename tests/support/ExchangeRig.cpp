@@ -63,6 +63,14 @@ QByteArray MemoryWith(int address, const QByteArray &bytes)
     return memory;
 }
 
+QByteArray PatternMemory()
+{
+    QByteArray memory(65536, '\0');
+    for (int i = 0; i < memory.size(); ++i)
+        memory[i] = static_cast<char>((i * 31 + (i >> 8) * 7 + 1) & 0xFF);
+    return memory;
+}
+
 QByteArray Hex(const char *text)
 {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
@@ -93,4 +101,13 @@ QByteArray Buffer(int from, int count)
 void FillBuffer(const QByteArray &bytes)
 {
     std::copy(bytes.begin(), bytes.end(), TransferBuffer.begin());
+}
+
+QByteArray RegisterFrame(int address, int data1, int data2)
+{
+    QByteArray frame = Hex("3A 09 07") + char(address) + Hex("00 02") + char(data1) + char(data2);
+    int sum = 0;
+    for (int i = 1; i < frame.size(); ++i)
+        sum += static_cast<uint8_t>(frame[i]);
+    return frame + char(sum & 0xFF);
 }

@@ -50,6 +50,9 @@ void RunEventsFor(int msecs);
 // A 64 KiB instrument memory with the given bytes at `address`, zero elsewhere.
 QByteArray MemoryWith(int address, const QByteArray &bytes);
 
+// A 64 KiB instrument memory whose every byte differs from its neighbours.
+QByteArray PatternMemory();
+
 // Frames from hex text, spaces allowed: Hex("3A 06 01 00 00 2E").
 QByteArray Hex(const char *text);
 
@@ -61,3 +64,7 @@ std::vector<QByteArray> WriteFrames(int address, const QByteArray &data);
 // TransferBuffer as bytes, and filled from its start.
 QByteArray Buffer(int from, int count);
 void FillBuffer(const QByteArray &bytes);
+
+// A register write (command 7) with its checksum worked out as the sum of
+// bytes 1..7.
+QByteArray RegisterFrame(int address, int data1, int data2);

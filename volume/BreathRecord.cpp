@@ -1,0 +1,114 @@
+#include "volume/BreathRecord.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::array<int, MaxPressureScale> PressureDivisors{60, 30, 15, 8, 4};
+
+const QPoint PressureOrigin(GraphLeft, PressureBaseline);
+const QPoint VolumeOrigin(GraphLeft, VolumeBaseline);
+
+} // namespace
+
+int PressureDivisor(int scale)
+{
+    return PressureDivisors[std::clamp(scale, MinPressureScale, MaxPressureScale) - 1];
+}
+
+int PressureY(int pressure, int scale)
+{
+    return PressureBaseline - pressure / PressureDivisor(scale);
+}
+
+int VolumeY(int volumeMl)
+{
+    return VolumeBaseline - volumeMl / VolumeMlPerPixel;
+}
+
+QString InstrumentTimeText(int tenths)
+{
+    return QStringLiteral("%1.%2").arg(tenths / 10).arg(tenths % 10);
+}
+
+QString LitresText(int ml)
+{
+    const QString sign = ml < 0 ? QStringLiteral("-") : QString();
+    const int magnitude = ml < 0 ? -ml : ml;
+    return sign + QStringLiteral("%1.%2").arg(magnitude / 1000).arg(magnitude % 1000, 3, 10, QLatin1Char('0'));
+}
+
+BreathRecorder::BreathRecorder() : PressurePen(PressureOrigin), VolumePen(VolumeOrigin)
+{
+}
+
+void BreathRecorder::ClearArrays()
+{
+    BreathPressure.fill(0);
+    BreathVolume.fill(0);
+}
+
+// A new recording starts empty, so that a shorter breath does not show the
+// tail of the one before it.
+void BreathRecorder::RestartRecording()
+{
+    BreathStart = TimeNow;
+    NextSlot = 0;
+    VolumeFillFrom = 0;
+    LastSlot = 0;
+    ClearArrays();
+}
+
+ShownSample BreathRecorder::Show(const FlowReading &reading)
+{
+    TimeNow = reading.timeTenths;
+    PressureNow = reading.pressure;
+
+    // The previous sample's volume belongs to the slots of its pressure.
+    for (int slot = VolumeFillFrom; slot <= LastSlot; ++slot)
+        BreathVolume[slot] = VolumeNow;
+    VolumeFillFrom = LastSlot + 1;
+
+    VolumeNow = VolumeHold ? 0 : reading.volumeHalfMl / 2;
+    const ShownSample shown{TimeNow, PressureNow, VolumeNow};
+
+    if (!BreathActive) {
+        VolumeNow = 0;
+        if (PressureNow > BreathThreshold) {
+            BreathActive = true;
+            VolumeHold = false;
+            RestartRecording();
+            PressurePen = PressureOrigin;
+            VolumePen = VolumeOrigin;
+        }
+    } else if (PressureNow < BreathThreshold) {
+        BreathActive = false;
+    }
+    return shown;
+}
+
+std::optional<PlotStep> BreathRecorder::Record(int pressureScale)
+{
+    if (!BreathActive)
+        return std::nullopt;
+
+    if (TimeNow < BreathStart)   // the instrument's time restarted
+        RestartRecording();
+    int slot = (TimeNow - BreathStart) * SlotsPerTenth;
+    if (slot > LastBreathSlot) {
+        RestartRecording();
+        slot = 0;
+    }
+    LastSlot = std::max(LastSlot, slot);
+    VolumeFillFrom = NextSlot;
+    for (; NextSlot <= slot; ++NextSlot)
+        BreathPressure[NextSlot] = PressureNow;
+
+    const int x = NextSlot + GraphLeft;
+    PlotStep step;
+    step.pressureFrom = PressurePen;
+    step.pressureTo = PressurePen = QPoint(x, PressureY(PressureNow, pressureScale));
+    step.volumeFrom = VolumePen;
+    step.volumeTo = VolumePen = QPoint(x, VolumeY(VolumeNow));
+    return step;
+}
