@@ -284,8 +284,7 @@ void TOrbiskSAF::N2Click() { Key_ResultClick(); }
 
 void TOrbiskSAF::Key_StatClick()
 {
-    StatF->show();
-    StatF->raise();
+    StatF->Open(this);
     Key_Stat->setChecked(false);
 }
 

@@ -333,7 +333,7 @@ void MakeDailyFileName(const QDate &today)
 
 void MakeDailyFileName()
 {
-    MakeDailyFileName(QDate::currentDate());
+    MakeDailyFileName(PcNow().date());
 }
 
 bool ReplaceFile(const QString &fileName, const QByteArray &bytes)

@@ -70,6 +70,27 @@ void SetToday(const QDate &today)
 
 namespace {
 
+QDateTime FixedNow;
+
+} // namespace
+
+QDateTime PcNow()
+{
+    return FixedNow.isValid() ? FixedNow : QDateTime::currentDateTime();
+}
+
+int PcYear()
+{
+    return FixedNow.isValid() ? FixedNow.date().year() : QDate::currentDate().year();
+}
+
+void FixPcNow(const QDateTime &now)
+{
+    FixedNow = now;
+}
+
+namespace {
+
 // The start-up values are the reset values.
 const bool DataModelReady = (ResetDataModel(), true);
 

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -53,6 +54,12 @@ extern QString DailyFileName;            // "30_11.txt"
 
 // Takes TodayYear2, TodayMonth and TodayDay from a PC date.
 void SetToday(const QDate &today);
+
+// The PC's date and time. A test fixes them, so that what depends on the day
+// does not depend on the day it runs; an invalid value gives the clock back.
+QDateTime PcNow();
+int PcYear();
+void FixPcNow(const QDateTime &now);
 
 extern QByteArray SensorNote;            // 20 spaces
 

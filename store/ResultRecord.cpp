@@ -36,16 +36,12 @@ QString ResultText(const ResultRecord &record)
     return QStringLiteral("%1.%2").arg(record.Result() / 10).arg(record.Result() % 10);
 }
 
-// The results window reads codes 10..15 as 2010..2015 and 0..9 as 2016..2025.
-int ViewYear(int yearCode)
-{
-    return yearCode >= 10 ? 2000 + yearCode : 2016 + yearCode;
-}
+constexpr int CodeYears = 16;
+constexpr int LastRewritingYear = 2025;
 
-// The statistics window reads codes 8..15 as 2008..2015 and all lower codes as 2008.
-int StatYear(int yearCode)
+int RecordYear(const ResultRecord &record)
 {
-    return yearCode >= 8 ? 2000 + yearCode : 2008;
+    return YearOfCode(record.YearCode(), PcYear());
 }
 
 ViewTexts BlankViewTexts()
@@ -55,21 +51,42 @@ ViewTexts BlankViewTexts()
 
 } // namespace
 
+int YearCodeOf(int year)
+{
+    const int code = (year - 2000) % CodeYears;
+    return code < 0 ? code + CodeYears : code;
+}
+
+int YearOfCode(int yearCode, int pcYear)
+{
+    return pcYear - YearCodeOf(pcYear - (yearCode & 0x0F));
+}
+
+int DateKeyOf(int year, int month, int day)
+{
+    return (year - 2000) * 512 + month * 32 + day;
+}
+
+int RecordDateKey(const ResultRecord &record)
+{
+    return DateKeyOf(RecordYear(record), record.Month(), record.Day());
+}
+
 void NormaliseYear(ResultRecord &record)
 {
-    if (record.YearCode() == 0x0A)
+    if (record.YearCode() == 0x0A && PcYear() <= LastRewritingYear)
         record.bytes[2] = static_cast<uint8_t>(0xE0 | record.Month());
 }
 
 int TodayDateCode(const QDate &today)
 {
     SetToday(today);
-    return (TodayYear2 % 10) * 16 + TodayMonth;
+    return YearCodeOf(today.year()) * 16 + TodayMonth;
 }
 
 int TodayDateCode()
 {
-    return TodayDateCode(QDate::currentDate());
+    return TodayDateCode(PcNow().date());
 }
 
 bool IsStale(int dateCode, int reference)
@@ -114,7 +131,7 @@ ViewTexts DecodeForView(int slot)
     texts.Date = QStringLiteral("%1.%2.20%3")
                      .arg(record.Day(), 2)
                      .arg(TwoDigits(record.Month()))
-                     .arg(ViewYear(record.YearCode()) % 100);
+                     .arg(TwoDigits(RecordYear(record) % 100));
     texts.Time = TwoDigits(record.Hour()) + ':' + TwoDigits(record.Minute());
     texts.Result = ResultText(record);
     return texts;
@@ -129,7 +146,7 @@ void DecodeForStat(int slot, StatEntry &entry)
     const ResultRecord &record = Results[slot];
     entry.ListNo = record.ListNo();
     entry.PersonNo = record.PersonNo();
-    entry.DateKey = record.DateKey();
+    entry.DateKey = RecordDateKey(record);
     entry.TimeKey = record.TimeKey();
     entry.Result = record.Result();
 
@@ -141,7 +158,7 @@ void DecodeForStat(int slot, StatEntry &entry)
     entry.DateText = QStringLiteral("%1.%2.%3")
                          .arg(record.Day())
                          .arg(TwoDigits(record.Month()))
-                         .arg(StatYear(record.YearCode()));
+                         .arg(RecordYear(record));
     entry.TimeText = QStringLiteral("%1:%2").arg(record.Hour()).arg(TwoDigits(record.Minute()));
     entry.ResultText = ResultText(record);
 }

@@ -23,11 +23,12 @@ struct ResultRecord {
     int Minute() const { return bytes[4] & 0x3F; }
     int Result() const { return bytes[5] & 0x3F; }   // tenths of a per mille
 
-    // Keys that order records in time: year, month, day and hour, minute.
-    int DateKey() const { return bytes[2] * 32 + Day(); }
+    // Orders records of one day in time: hour x 64 + minute.
     int TimeKey() const { return (bytes[3] & 0x07) * 256 + bytes[4]; }
 
     bool IsEnd() const { return bytes[0] >= 0x80; }
+
+    bool operator==(const ResultRecord &) const = default;
 };
 static_assert(sizeof(ResultRecord) == 6);
 
@@ -54,12 +55,24 @@ struct StatEntry {
     QString ResultText;
 };
 
-// Year code 10 is taken as 14. The record itself is changed, so the change
-// is saved with the results.
+// The instrument keeps a year as (year - 2000) mod 16. A code stands for the
+// latest year, not after the PC's year `pcYear`, that gives it: in 2025 the
+// codes 10..15 are 2010..2015 and 0..9 are 2016..2025; in 2026 code 10 is
+// 2026. Both windows read years this way, for texts and for search keys.
+int YearOfCode(int yearCode, int pcYear);
+int YearCodeOf(int year);
+
+// Orders records in time by full years: (year - 2000) x 512 + month x 32 + day.
+int DateKeyOf(int year, int month, int day);
+int RecordDateKey(const ResultRecord &record);
+
+// Until 2025, year code 10 was read as 14 and the record rewritten so (the
+// change is saved with the results). From 2026 on code 10 is the current
+// year and is kept as it came.
 void NormaliseYear(ResultRecord &record);
 
 // Refreshes TodayYear2, TodayMonth and TodayDay from the date and returns the
-// date code of its month: (last digit of the year) x 16 + month.
+// date code of its month: the year's code x 16 + month.
 int TodayDateCode();
 int TodayDateCode(const QDate &today);
 

@@ -9,8 +9,16 @@ namespace {
 
 class StoreRecords : public ::testing::Test {
 protected:
-    void SetUp() override { ResetDataModel(); }
-    void TearDown() override { ResetDataModel(); }
+    void SetUp() override
+    {
+        ResetDataModel();
+        FixPcNow(QDateTime(QDate(2025, 6, 15), QTime(12, 0)));
+    }
+    void TearDown() override
+    {
+        FixPcNow({});
+        ResetDataModel();
+    }
 };
 
 // List 1, person 5, 5 March of year code 9, 10:15, 1.5 per mille.
@@ -45,10 +53,10 @@ TEST_F(StoreRecords, SampleInBothWindows)
     StatEntry stat;
     DecodeForStat(0, stat);
     EXPECT_EQ(std::tie(stat.ListNo, stat.PersonNo, stat.Result), std::tuple(1, 5, 15));
-    EXPECT_EQ(stat.DateKey, 9 * 512 + 3 * 32 + 5);
+    EXPECT_EQ(stat.DateKey, 25 * 512 + 3 * 32 + 5);
     EXPECT_EQ(stat.TimeKey, 10 * 64 + 15);
     EXPECT_EQ(stat.PersonText, "Иванов И.И.     ");
-    EXPECT_EQ(stat.DateText, "5.03.2009");
+    EXPECT_EQ(stat.DateText, "5.03.2025");
     EXPECT_EQ(stat.TimeText, "10:15");
     EXPECT_EQ(stat.ResultText, "1.5");
 }
@@ -63,7 +71,7 @@ TEST_F(StoreRecords, AnonymousTestAndTheEarlyYears)
     DecodeForStat(0, stat);
     EXPECT_EQ(stat.ListText, "");
     EXPECT_EQ(stat.PersonText, "Аноним");
-    EXPECT_EQ(stat.DateText, "1.01.2008");
+    EXPECT_EQ(stat.DateText, "1.01.2016");
     EXPECT_EQ(stat.TimeText, "2:05");
 }
 
@@ -78,7 +86,7 @@ TEST_F(StoreRecords, LateHoursAndTheLastDayOfAMonth)
     DecodeForStat(0, stat);
     EXPECT_EQ(stat.TimeText, "21:59");
     EXPECT_EQ(stat.TimeKey, 21 * 64 + 59);
-    EXPECT_EQ(stat.DateKey, 0x93 * 32 + 31);
+    EXPECT_EQ(stat.DateKey, DateKeyOf(2025, 3, 31));   // keys count full years
 }
 
 TEST_F(StoreRecords, YearCodeTenIsReadAsFourteen)
@@ -94,6 +102,32 @@ TEST_F(StoreRecords, YearCodeTenIsReadAsFourteen)
     RefDateCode = 0;
     EXPECT_EQ(DecodeForView(2).Date, " 5.04.2014");
     EXPECT_EQ(Results[2].DateCode(), 0xE4);
+}
+
+// From 2026 on, code 10 is the current year: it is kept, shown and searched
+// as 2026 in both windows, and the older codes move on with the PC's year.
+TEST_F(StoreRecords, YearCodesFollowThePcYear)
+{
+    EXPECT_EQ(YearOfCode(9, 2025), 2025);
+    EXPECT_EQ(YearOfCode(10, 2025), 2010);
+    EXPECT_EQ(YearOfCode(0, 2025), 2016);
+    EXPECT_EQ(YearOfCode(10, 2026), 2026);
+    EXPECT_EQ(YearOfCode(11, 2026), 2011);
+    EXPECT_EQ(YearOfCode(15, 2032), 2031);
+    EXPECT_EQ(YearOfCode(0, 2032), 2032);
+
+    FixPcNow(QDateTime(QDate(2026, 12, 8), QTime(9, 0)));
+    Results[0] = WithDateCode(1, 0xAC);
+    ResultCount = 1;
+    ScanResults();
+    EXPECT_EQ(Results[0].DateCode(), 0xAC);
+    EXPECT_EQ(RefDateCode, 0xAC);
+    EXPECT_EQ(TodayDateCode(), 0xAC);
+    EXPECT_EQ(DecodeForView(0).Date, " 5.12.2026");
+    StatEntry stat;
+    DecodeForStat(0, stat);
+    EXPECT_EQ(stat.DateText, "5.12.2026");
+    EXPECT_EQ(stat.DateKey, DateKeyOf(2026, 12, 5));
 }
 
 TEST_F(StoreRecords, StaleInvalidAndMissingRowsAreBlank)
@@ -124,7 +158,7 @@ TEST_F(StoreRecords, StatisticsOfARecordWithoutAList)
     DecodeForStat(0, stat);
     EXPECT_EQ(stat.ListNo, 100);
     EXPECT_EQ(stat.ListText + stat.PersonText, "");
-    EXPECT_EQ(stat.DateText, "5.03.2009");
+    EXPECT_EQ(stat.DateText, "5.03.2025");
 }
 
 // The count after a scan of `count` records.

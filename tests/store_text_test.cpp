@@ -90,7 +90,8 @@ TEST(StoreFormats, NumbersDatesAndTheDailyFile)
 
     MakeDailyFileName(QDate(2024, 12, 1));
     EXPECT_EQ(DailyFileName, "01_12.txt");
-    EXPECT_EQ(TodayDateCode(QDate(2025, 3, 5)), 0x53);
+    EXPECT_EQ(TodayDateCode(QDate(2026, 12, 1)), 0xAC);   // the year's code is (year - 2000) mod 16
+    EXPECT_EQ(TodayDateCode(QDate(2025, 3, 5)), 0x93);
     EXPECT_EQ(std::tuple(TodayYear2, TodayMonth, TodayDay), std::tuple(25, 3, 5));
     ResetDataModel();
 }

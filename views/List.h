@@ -1,13 +1,55 @@
 #pragma once
+// The lists window: the eight lists of tested persons, edited in place, read
+// from and written into the instrument; a double click on a person opens
+// the statistics window on that person.
 
 #include <QDialog>
 
-// A window whose contents come with its own part of the program; for now it
-// is an empty window of the right class and caption.
+class QGroupBox;
+class QPlainTextEdit;
+class QShowEvent;
+class QTableWidget;
+class QToolButton;
+
 class TListF : public QDialog {
     Q_OBJECT
 public:
     explicit TListF(QWidget *parent = nullptr);
+
+    QPlainTextEdit *Memo1 = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QTableWidget *GridName = nullptr;
+    QTableWidget *GridFIO = nullptr;
+    QToolButton *KeyInput = nullptr;
+    QToolButton *Key_InputSel = nullptr;
+    QToolButton *Key_OutputSel = nullptr;
+    QToolButton *init_EEPROM = nullptr;
+    QToolButton *Key_Exit = nullptr;
+
+    void FormActivate();
+    void ShowLists();
+    void ShowPersons(int list);
+    void GridNameSelectCell(int row);
+    void GridNameSetEditText(int row, const QString &text);
+    void GridFIOSelectCell(int row);
+    void GridFIOSetEditText(int row, const QString &text);
+    void GridFIODblClick(int row);
+    void KeyInputClick();
+    void Key_InputSelClick();
+    void Key_OutputSelClick();
+    void init_EEPROMClick();
+    void Key_ExitClick();
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QWidget *BuildButtons();
+    void SetCell(QTableWidget *grid, int row, int column, const QString &text);
+
+    bool m_saveOnClose = false;   // the lists hold what the file held, or newer
 };
 
 extern TListF *ListF;

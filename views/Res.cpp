@@ -1,10 +1,177 @@
 #include "views/Res.h"
 
+#include "exchange/Transfers.h"
+#include "shell/Message.h"
+#include "store/OrbACfg.h"
+#include "store/OrbADat.h"
+#include "views/ResultGrid.h"
+#include "views/ResultSteps.h"
+#include "views/ViewCommon.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
 TResF *ResF = nullptr;
+
+namespace {
+
+bool ReadResultRecords(int first, int count)
+{
+    PrepareExchangeProgress(TResF::ExchangeProgressSteps);
+    return ReadMemory(ResultMemoryStart + ResultRecordBytes * first, ResultRecordBytes * count);
+}
+
+QToolButton *MakeInputButton(QWidget *parent, const char *name, const QString &caption, const QString &hint)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setToolTip(hint);
+    button->setMinimumSize(70, 30);
+    return button;
+}
+
+} // namespace
 
 TResF::TResF(QWidget *parent) : QDialog(parent)
 {
     setObjectName("ResF");
     setWindowTitle(QStringLiteral("Результаты  тестов"));
-    resize(400, 300);
+
+    m_grid = new ResultsGridModel(this);
+    GridRes = new QTableView(this);
+    SetUpResultGrid(GridRes, m_grid);
+    Key_Exit = MakeExitButton(this);
+
+    auto *side = new QVBoxLayout;
+    side->addWidget(Key_Exit, 0, Qt::AlignRight);
+    side->addWidget(BuildInputGroup());
+    side->addWidget(BuildPrintGroup());
+    side->addStretch();
+
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(GridRes, 1);
+    layout->addLayout(side);
+    resize(820, 560);
+
+    connect(Key_Exit, &QToolButton::clicked, this, &TResF::Key_ExitClick);
+    connect(Key_InputStart, &QToolButton::clicked, this, &TResF::Key_InputStartClick);
+    connect(Key_StepInput, &QToolButton::clicked, this, &TResF::Key_StepInputClick);
+    connect(Button1, &QPushButton::clicked, this, &TResF::Button1Click);
+}
+
+QWidget *TResF::BuildInputGroup()
+{
+    GroupBox1 = new QGroupBox(QStringLiteral("Прием  данных  из  прибора "), this);
+    GroupBox1->setObjectName("GroupBox1");
+    Key_InputStart = MakeInputButton(GroupBox1, "Key_InputStart", QStringLiteral("Старт"),
+                                     QStringLiteral("Прием данных от начала памяти прибра "));
+    Key_StepInput = MakeInputButton(GroupBox1, "Key_StepInput", QStringLiteral("Шаг"),
+                                    QStringLiteral("Прием следующей группы записей"));
+    auto *row = new QHBoxLayout(GroupBox1);
+    row->addWidget(Key_InputStart);
+    row->addWidget(Key_StepInput);
+    return GroupBox1;
+}
+
+QWidget *TResF::BuildPrintGroup()
+{
+    GroupBox2 = new QGroupBox(QStringLiteral("Версия для печати "), this);
+    GroupBox2->setObjectName("GroupBox2");
+    const auto label = [this](const char *name, const QString &text) {
+        auto *made = new QLabel(text, GroupBox2);
+        made->setObjectName(name);
+        return made;
+    };
+    Label1 = label("Label1", QStringLiteral("Будет  создан  текстовый  файл"));
+    Label2 = label("Label2", QStringLiteral("Имя файла:  DD_MM.txt"));
+    Label3 = label("Label3", QStringLiteral("DD - день месяца; MM - номер месяца "));
+    Label4 = label("Label4", QStringLiteral("(на момент  создания  файла)"));
+    Button1 = new QPushButton(QStringLiteral("СОЗДАТЬ"), GroupBox2);
+    Button1->setObjectName("Button1");
+    Button1->setAutoDefault(false);   // Return must not write the file
+
+    auto *column = new QVBoxLayout(GroupBox2);
+    for (QLabel *each : {Label1, Label2, Label3, Label4})
+        column->addWidget(each);
+    column->addWidget(Button1);
+    return GroupBox2;
+}
+
+void TResF::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Only an opening activates the window: coming back from the exchange
+    // window or a message box in the middle of a step must not reload it.
+    if (!event->spontaneous())
+        QMetaObject::invokeMethod(this, &TResF::FormActivate, Qt::QueuedConnection);
+}
+
+void TResF::FormActivate()
+{
+    Key_Exit->setDown(false);
+    ResetResultsGrid();
+    MarkSlotsEmpty(GridDataRows);
+    LoadLists();
+    m_saveOnClose = LoadResults();
+    ScanResults();
+    ShowResultRows(0, GridDataRows);
+}
+
+void TResF::ResetResultsGrid()
+{
+    MarkSlotsEmpty(ResetSlots);
+    m_grid->Reset();
+}
+
+void TResF::ShowResultRows(int first, int n)
+{
+    m_grid->ShowSlots(first, n);
+}
+
+void TResF::Key_InputStartClick()
+{
+    if (!StartInput(ReadResultRecords))
+        return;
+    m_grid->Reset();
+    ShowResultRows(0, StartRecords);
+    m_saveOnClose = true;
+    SaveResults();
+}
+
+void TResF::Key_StepInputClick()
+{
+    const StepEnd end = StepInput(ReadResultRecords, [this](int first, int n) {
+        ShowResultRows(first, n);
+        m_saveOnClose = true;
+    });
+    const QString report = StepEndReport(end);
+    if (!report.isEmpty())
+        ShowInfo(report);
+}
+
+void TResF::Button1Click()
+{
+    MakeDailyFileName();
+    ReplaceFile(DailyFileName, DailyFileText(*m_grid, ResultCount));
+}
+
+void TResF::Key_ExitClick()
+{
+    accept();
+}
+
+void TResF::done(int result)
+{
+    // A results file that could not be read is not overwritten by a store
+    // that does not hold its records.
+    if (m_saveOnClose)
+        SaveResults();
+    QDialog::done(result);
 }

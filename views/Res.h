@@ -1,13 +1,60 @@
 #pragma once
+// The results window: the breath tests of the results store, reading new
+// tests from the instrument, and the daily text copy for printing.
 
 #include <QDialog>
 
-// A window whose contents come with its own part of the program; for now it
-// is an empty window of the right class and caption.
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QShowEvent;
+class QTableView;
+class QToolButton;
+class ResultsGridModel;
+
 class TResF : public QDialog {
     Q_OBJECT
 public:
     explicit TResF(QWidget *parent = nullptr);
+
+    static constexpr int ExchangeProgressSteps = 8;
+
+    QTableView *GridRes = nullptr;
+    QToolButton *Key_Exit = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QToolButton *Key_InputStart = nullptr;
+    QToolButton *Key_StepInput = nullptr;
+    QGroupBox *GroupBox2 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QPushButton *Button1 = nullptr;
+
+    const ResultsGridModel &Grid() const { return *m_grid; }
+
+    void FormActivate();
+    void Key_InputStartClick();
+    void Key_StepInputClick();
+    void Button1Click();
+    void Key_ExitClick();
+
+    // Marks slots 0..8999 empty and empties the grid.
+    void ResetResultsGrid();
+    // Shows slots first .. first + n - 1 in their grid rows.
+    void ShowResultRows(int first, int n);
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QWidget *BuildInputGroup();
+    QWidget *BuildPrintGroup();
+
+    ResultsGridModel *m_grid = nullptr;
+    bool m_saveOnClose = false;   // the store holds what the file held, or newer
 };
 
 extern TResF *ResF;

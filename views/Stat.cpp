@@ -1,10 +1,306 @@
 #include "views/Stat.h"
 
+#include "store/Cp1251.h"
+#include "store/OrbACfg.h"
+#include "store/OrbADat.h"
+#include "views/ResultGrid.h"
+#include "views/Search.h"
+#include "views/ViewCommon.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
 TStatF *StatF = nullptr;
+
+namespace {
+
+const QStringList MonthNames = {
+    QStringLiteral("январь"), QStringLiteral("февраль"), QStringLiteral("март"),
+    QStringLiteral("апрель"), QStringLiteral("май"),     QStringLiteral("июнь"),
+    QStringLiteral("июль"),   QStringLiteral("август"),  QStringLiteral("сентябрь"),
+    QStringLiteral("октябрь"), QStringLiteral("ноябрь"), QStringLiteral("декабрь"),
+};
+
+QStringList NumberItems(int first, int last)
+{
+    QStringList items;
+    for (int value = first; value <= last; ++value)
+        items << TwoDigits(value);
+    return items;
+}
+
+QStringList YearItems()
+{
+    QStringList items;
+    for (int year = FirstPeriodYear; year <= LastPeriodYear; ++year)
+        items << QString::number(year);
+    return items;
+}
+
+// The day lists end with an empty item, day 32, after every real day.
+QStringList DayItems()
+{
+    return NumberItems(1, 31) << QString();
+}
+
+QComboBox *MakeBox(QWidget *parent, const char *name, const QStringList &items)
+{
+    auto *box = new QComboBox(parent);
+    box->setObjectName(name);
+    box->addItems(items);
+    box->setMaxVisibleItems(16);
+    return box;
+}
+
+QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+} // namespace
 
 TStatF::TStatF(QWidget *parent) : QDialog(parent)
 {
     setObjectName("StatF");
     setWindowTitle(QStringLiteral("Статистика"));
-    resize(400, 300);
+
+    control_Stat = new QWidget(this);
+    control_Stat->setObjectName("control_Stat");
+    page_Stat = new QTabWidget(control_Stat);
+    page_Stat->setObjectName("page_Stat");
+    page_Stat->addTab(BuildPersonPage(), QStringLiteral("Списки  тестируемых"));
+    page_Stat->addTab(BuildPeriodPage(), QStringLiteral("Время  тестирования"));
+    auto *controlLayout = new QVBoxLayout(control_Stat);
+    controlLayout->setContentsMargins(0, 0, 0, 0);
+    controlLayout->addWidget(page_Stat);
+
+    m_grid = new FoundGridModel(this);
+    GridRes = new QTableView(this);
+    SetUpResultGrid(GridRes, m_grid);
+    Key_Exit = MakeExitButton(this);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(control_Stat, 1);
+    top->addWidget(Key_Exit, 0, Qt::AlignTop);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(GridRes, 1);
+    resize(560, 640);
+
+    connect(box_List, &QComboBox::activated, this, &TStatF::box_ListChange);
+    connect(box_FIO, &QComboBox::activated, this, &TStatF::box_FIOChange);
+    connect(key_Poisk, &QPushButton::clicked, this, &TStatF::key_PoiskClick);
+    connect(page_Stat, &QTabWidget::currentChanged, this, &TStatF::page_StatChange);
+    connect(Key_Exit, &QToolButton::clicked, this, &TStatF::Key_ExitClick);
+}
+
+QWidget *TStatF::BuildPersonPage()
+{
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName("TabSheet1");
+    box_List = MakeBox(TabSheet1, "box_List", {});
+    box_FIO = MakeBox(TabSheet1, "box_FIO", {});
+    for (QComboBox *box : {box_List, box_FIO}) {
+        box->setFont(GridFont());
+        box->setMinimumContentsLength(16);
+    }
+    memo_Poisk = new QPlainTextEdit(QStringLiteral("Записей  нет"), TabSheet1);
+    memo_Poisk->setObjectName("memo_Poisk");
+    memo_Poisk->setReadOnly(true);
+    memo_Poisk->setFixedHeight(52);
+
+    auto *grid = new QGridLayout(TabSheet1);
+    grid->addWidget(MakeLabel(TabSheet1, "Label1", QStringLiteral("Список")), 0, 0);
+    grid->addWidget(MakeLabel(TabSheet1, "Label2", QStringLiteral("Фамилия")), 0, 1);
+    grid->addWidget(box_List, 1, 0);
+    grid->addWidget(box_FIO, 1, 1);
+    grid->addWidget(memo_Poisk, 2, 0, 1, 2);
+    grid->setRowStretch(3, 1);
+    return TabSheet1;
+}
+
+QWidget *TStatF::BuildPeriodPage()
+{
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName("TabSheet2");
+    box_YearB = MakeBox(TabSheet2, "box_YearB", YearItems());
+    box_MonB = MakeBox(TabSheet2, "box_MonB", MonthNames);
+    box_DayB = MakeBox(TabSheet2, "box_DayB", DayItems());
+    box_HHB = MakeBox(TabSheet2, "box_HHB", NumberItems(0, 23));
+    box_MMB = MakeBox(TabSheet2, "box_MMB", NumberItems(0, 59));
+    box_YearE = MakeBox(TabSheet2, "box_YearE", YearItems());
+    box_MonE = MakeBox(TabSheet2, "box_MonE", MonthNames);
+    box_DayE = MakeBox(TabSheet2, "box_DayE", DayItems());
+    box_HHE = MakeBox(TabSheet2, "box_HHE", NumberItems(0, 23));
+    box_MME = MakeBox(TabSheet2, "box_MME", NumberItems(0, 59));
+    key_Poisk = new QPushButton(QStringLiteral("ПОИСК"), TabSheet2);
+    key_Poisk->setObjectName("key_Poisk");
+
+    auto *grid = new QGridLayout(TabSheet2);
+    grid->addWidget(MakeLabel(TabSheet2, "Label5", QStringLiteral("Год")), 0, 1);
+    grid->addWidget(MakeLabel(TabSheet2, "Label6", QStringLiteral("месяц")), 0, 2);
+    grid->addWidget(MakeLabel(TabSheet2, "llday", QStringLiteral("день")), 0, 3);
+    grid->addWidget(MakeLabel(TabSheet2, "Label7", QStringLiteral("часы")), 0, 4);
+    grid->addWidget(MakeLabel(TabSheet2, "Label8", QStringLiteral("минуты")), 0, 5);
+    grid->addWidget(MakeLabel(TabSheet2, "Label3", QStringLiteral("C:")), 1, 0);
+    grid->addWidget(MakeLabel(TabSheet2, "Label4", QStringLiteral("По:")), 2, 0);
+    const QList<QComboBox *> begin = {box_YearB, box_MonB, box_DayB, box_HHB, box_MMB};
+    const QList<QComboBox *> end = {box_YearE, box_MonE, box_DayE, box_HHE, box_MME};
+    for (int column = 0; column < begin.size(); ++column) {
+        grid->addWidget(begin[column], 1, column + 1);
+        grid->addWidget(end[column], 2, column + 1);
+    }
+    grid->addWidget(key_Poisk, 3, 1, 1, 2);
+    grid->setRowStretch(4, 1);
+    return TabSheet2;
+}
+
+void TStatF::Open(QWidget *caller)
+{
+    QWidget *owner = caller ? caller->window() : parentWidget();
+    // A window shown while another window is modal would be blocked by it,
+    // unless it belongs to that window.
+    if (isVisible())
+        hide();
+    if (owner && owner != this && parentWidget() != owner)
+        setParent(owner, windowFlags());
+    show();
+    raise();
+    activateWindow();
+}
+
+void TStatF::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        QMetaObject::invokeMethod(this, &TStatF::FormActivate, Qt::QueuedConnection);
+}
+
+void TStatF::FormActivate()
+{
+    FillPersonBoxes();
+    LoadResults();
+    ScanResults();
+    if (ResultCount > 0)
+        SetDefaultPeriod(PcNow());
+    {
+        const QSignalBlocker blocker(page_Stat);
+        page_Stat->setCurrentIndex(std::clamp(StatPage, 0, page_Stat->count() - 1));
+    }
+    ShowPersonSearch();
+    SetPeriodBoxes();
+    ShowFound();
+}
+
+void TStatF::FillPersonBoxes()
+{
+    LoadLists();
+    box_List->clear();
+    for (int list = 1; list <= ListCount; ++list)
+        box_List->addItem(FromCp1251(ListNames[list]));
+    if (CurrentList < 1 || CurrentList > ListCount)
+        CurrentList = 1;
+    box_List->setCurrentIndex(CurrentList - 1);
+    FillPersonNames();
+}
+
+void TStatF::FillPersonNames()
+{
+    box_FIO->clear();
+    for (const QByteArray &name : PersonNames[CurrentList])
+        box_FIO->addItem(FromCp1251(name));
+    box_FIO->setCurrentIndex(std::clamp(CurrentPerson, 0, PersonsPerList - 1));
+}
+
+void TStatF::box_ListChange(int index)
+{
+    CurrentList = std::clamp(index + 1, 1, ListCount);
+    FillPersonNames();
+    ShowPersonSearch();
+    ShowFound();
+}
+
+void TStatF::box_FIOChange(int index)
+{
+    CurrentPerson = std::clamp(index, 0, PersonsPerList - 1);
+    ShowPersonSearch();
+    ShowFound();
+}
+
+void TStatF::ShowPersonSearch()
+{
+    SearchByPerson();
+    memo_Poisk->setPlainText(PersonSearchReport().join('\n'));
+}
+
+void TStatF::key_PoiskClick()
+{
+    RunPeriodSearch();
+}
+
+void TStatF::page_StatChange(int)
+{
+    RunPeriodSearch();
+}
+
+void TStatF::RunPeriodSearch()
+{
+    if (ResultCount > 0)
+        ReadPeriodBoxes();
+    SearchByPeriod();
+    ShowFound();
+}
+
+void TStatF::ReadPeriodBoxes()
+{
+    BeginYear = box_YearB->currentIndex() + FirstPeriodYear;
+    BeginMonth = box_MonB->currentIndex() + 1;
+    BeginDay = box_DayB->currentIndex() + 1;
+    BeginHour = box_HHB->currentIndex();
+    BeginMinute = box_MMB->currentIndex();
+    EndYear = box_YearE->currentIndex() + FirstPeriodYear;
+    EndMonth = box_MonE->currentIndex() + 1;
+    EndDay = box_DayE->currentIndex() + 1;
+    EndHour = box_HHE->currentIndex();
+    EndMinute = box_MME->currentIndex();
+    MakePeriodKeys();
+}
+
+void TStatF::SetPeriodBoxes()
+{
+    ClampPeriod();
+    box_YearB->setCurrentIndex(BeginYear - FirstPeriodYear);
+    box_MonB->setCurrentIndex(BeginMonth - 1);
+    box_DayB->setCurrentIndex(BeginDay - 1);
+    box_HHB->setCurrentIndex(BeginHour);
+    box_MMB->setCurrentIndex(BeginMinute);
+    box_YearE->setCurrentIndex(EndYear - FirstPeriodYear);
+    box_MonE->setCurrentIndex(EndMonth - 1);
+    box_DayE->setCurrentIndex(EndDay - 1);
+    box_HHE->setCurrentIndex(EndHour);
+    box_MME->setCurrentIndex(EndMinute);
+}
+
+void TStatF::ShowFound()
+{
+    m_grid->ShowFound();
+}
+
+void TStatF::Key_ExitClick()
+{
+    Key_Exit->setDown(false);
+    close();
 }

@@ -1,13 +1,76 @@
 #pragma once
+// The statistics window: the stored tests of one person, or of a period,
+// with their count and the first and last of them.
 
 #include <QDialog>
 
-// A window whose contents come with its own part of the program; for now it
-// is an empty window of the right class and caption.
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QShowEvent;
+class QTabWidget;
+class QTableView;
+class QToolButton;
+class FoundGridModel;
+
 class TStatF : public QDialog {
     Q_OBJECT
 public:
     explicit TStatF(QWidget *parent = nullptr);
+
+    enum Page { PagePerson, PagePeriod };
+
+    QWidget *control_Stat = nullptr;
+    QTabWidget *page_Stat = nullptr;
+    QWidget *TabSheet1 = nullptr;
+    QWidget *TabSheet2 = nullptr;
+    QComboBox *box_List = nullptr;
+    QComboBox *box_FIO = nullptr;
+    QPlainTextEdit *memo_Poisk = nullptr;
+    QComboBox *box_YearB = nullptr;
+    QComboBox *box_MonB = nullptr;
+    QComboBox *box_DayB = nullptr;
+    QComboBox *box_HHB = nullptr;
+    QComboBox *box_MMB = nullptr;
+    QComboBox *box_YearE = nullptr;
+    QComboBox *box_MonE = nullptr;
+    QComboBox *box_DayE = nullptr;
+    QComboBox *box_HHE = nullptr;
+    QComboBox *box_MME = nullptr;
+    QPushButton *key_Poisk = nullptr;
+    QTableView *GridRes = nullptr;
+    QToolButton *Key_Exit = nullptr;
+
+    const FoundGridModel &Grid() const { return *m_grid; }
+
+    // Opens the window, or brings it forward and activates it again when it
+    // is open already, so that it shows the files as they are now. The
+    // window opens as a window of `caller`, which stays usable beside it.
+    void Open(QWidget *caller);
+
+    void FormActivate();
+    void box_ListChange(int index);
+    void box_FIOChange(int index);
+    void key_PoiskClick();
+    void page_StatChange(int index);
+    void Key_ExitClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QWidget *BuildPersonPage();
+    QWidget *BuildPeriodPage();
+    void FillPersonBoxes();
+    void FillPersonNames();
+    void ShowPersonSearch();
+    void RunPeriodSearch();
+    void ReadPeriodBoxes();
+    void SetPeriodBoxes();
+    void ShowFound();
+
+    FoundGridModel *m_grid = nullptr;
 };
 
 extern TStatF *StatF;

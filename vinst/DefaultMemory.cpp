@@ -193,7 +193,7 @@ Bytes MakeRecord(std::uint8_t list, std::uint8_t person, const CivilTime &when, 
 {
     return {list,
             static_cast<std::uint8_t>(person & 0x3F),
-            static_cast<std::uint8_t>((when.year % 10) << 4 | when.month),
+            static_cast<std::uint8_t>(((when.year - 2000) % 16 + 16) % 16 << 4 | when.month),
             static_cast<std::uint8_t>(when.day << 3 | when.hour >> 2),
             static_cast<std::uint8_t>((when.hour & 3) << 6 | when.minute),
             static_cast<std::uint8_t>(result & 0x3F)};

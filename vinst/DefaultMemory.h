@@ -45,7 +45,7 @@ inline constexpr std::uint16_t DefaultVolumeCoefficient = 120;
 // unchanged, anything else becomes '?'.
 Bytes DisplayName(std::string_view text);
 
-// The six bytes of a test record; the year code is the year's last digit.
+// The six bytes of a test record; the year code is (year - 2000) mod 16.
 Bytes MakeRecord(std::uint8_t list, std::uint8_t person, const CivilTime &when, std::uint8_t result);
 
 // Records run back about four months from `now` and end with records of the

@@ -1,0 +1,252 @@
+// The lists window: editing names, reading and writing a list through the
+// instrument (checked in its traffic log and read back), failed transfers,
+// and the statistics window opened on a person.
+
+#include "ExchangeRig.h"
+#include "FadingDevice.h"
+#include "TestRecords.h"
+
+#include "exchange/ExchVars.h"
+#include "store/Cp1251.h"
+#include "store/OrbACfg.h"
+#include "store/OrbADat.h"
+#include "views/List.h"
+#include "views/ListTransfer.h"
+#include "views/Stat.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTest>
+#include <QKeyEvent>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray Display(const char *utf8)
+{
+    QByteArray name(16, ' ');
+    NameToDisplay(ToCp1251(QString::fromUtf8(utf8)), reinterpret_cast<uint8_t *>(name.data()));
+    return name;
+}
+
+// Names of every list at 128, persons of list 3 at 3072; the rest erased.
+QByteArray ListMemory()
+{
+    QByteArray memory(65536, '\xFF');
+    for (int list = 1; list <= 8; ++list)
+        memory.replace(128 + 16 * (list - 1), 16, Display(QStringLiteral("Смена %1").arg(list).toUtf8()));
+    memory.replace(3072, 16, Display("Иванов И.И."));
+    memory.replace(3072 + 16 * 63, 16, Display("Щукин Я.Ц."));
+    return memory;
+}
+
+QByteArray ReadRequest(int address, int count)
+{
+    return Hex("3A 06 01") + char(address & 0xFF) + char(address >> 8) + char(count);
+}
+
+std::vector<QByteArray> ListReadRequests(int list)
+{
+    std::vector<QByteArray> frames{ReadRequest(128, 128)};
+    for (int part = 0; part < 8; ++part)
+        frames.push_back(ReadRequest(1024 * list + 128 * part, 128));
+    return frames;
+}
+
+class ListsWindow : public ::testing::Test {
+protected:
+    explicit ListsWindow(const RigSetup &setup = {.memory = ListMemory()}) : rig(setup)
+    {
+        ResetDataModel();
+        StatF = &stat;
+    }
+    ~ListsWindow() override
+    {
+        stat.setParent(nullptr);   // a double click makes it a window of the lists window
+        StatF = nullptr;
+        ResetDataModel();
+    }
+
+    void SetUp() override { ASSERT_TRUE(rig.ready()); }
+
+    void Open()
+    {
+        window.show();
+        QCoreApplication::processEvents();
+        rig.messages.clear();
+    }
+
+    QString Person(int row) const { return window.GridFIO->item(row, 1)->text(); }
+
+    FixedToday today{QDateTime(QDate(2026, 12, 8), QTime(10, 0))};
+    ExchangeRig rig;
+    TStatF stat;
+    TListF window;
+};
+
+TEST_F(ListsWindow, ReadsList3AndWritesItBack)
+{
+    Open();
+    window.GridName->setCurrentCell(2, 0);
+    ASSERT_EQ(CurrentList, 3);
+    window.Key_InputSel->click();
+
+    EXPECT_EQ(rig.frames(), ListReadRequests(3));
+    EXPECT_EQ(window.GridName->item(0, 0)->text(), "Cмeнa 1         ");   // look-alikes come back Latin
+    EXPECT_EQ(Person(0), "Cмeнa 3         ");
+    EXPECT_EQ(FromCp1251(PersonNames[3][0]), "Ивaнoв И.И.     ");
+    EXPECT_EQ(Person(1), "Ивaнoв И.И.     ");
+    EXPECT_EQ(Person(2), "02 номерв списке");
+    EXPECT_EQ(FromCp1251(PersonNames[3][63]), "Щyкин Я.Ц.      ");
+    EXPECT_EQ(FromCp1251(PersonNames[2][0]), "Цех 2 Фамилия 00");   // other lists untouched
+
+    window.GridFIO->item(2, 1)->setText(QStringLiteral("Петров"));
+    EXPECT_EQ(FromCp1251(PersonNames[3][1]), "Петров          ");
+    const size_t before = rig.frames().size();
+    window.Key_OutputSel->click();
+
+    const auto frames = rig.frames();
+    ASSERT_EQ(frames.size(), before + 31 + 255);
+    EXPECT_EQ(frames[before], Hex("3A 0E 05 80 00 08") + Display("Cмeнa 1").left(8));
+    EXPECT_EQ(frames[before + 30].left(6), Hex("3A 0E 05 F8 00 08"));
+    EXPECT_EQ(frames[before + 31], Hex("3A 0E 05 00 0C 08") + Display("Иванов И.И.").left(8));
+    EXPECT_EQ(frames[before + 35], Hex("3A 0E 05 10 0C 08") + Display("Петров").left(8));
+    EXPECT_EQ(frames.back(), Hex("3A 0E 05 F8 0F 08") + Display("Щукин Я.Ц.").right(8));
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+
+    // Read back: what was written is what comes.
+    PersonNames[3].fill(QByteArray());
+    window.Key_InputSel->click();
+    EXPECT_EQ(FromCp1251(PersonNames[3][1]), "Пeтpoв          ");
+    EXPECT_EQ(Person(64), "Щyкин Я.Ц.      ");
+}
+
+TEST_F(ListsWindow, ErasedSlotsReadAsTheirNumbers)
+{
+    Open();
+    window.GridName->setCurrentCell(7, 0);
+    window.Key_InputSel->click();
+    EXPECT_EQ(rig.frames(), ListReadRequests(8));
+    EXPECT_EQ(FromCp1251(PersonNames[8][0]), "01 номерв списке");
+    EXPECT_EQ(FromCp1251(PersonNames[8][63]), "64 номерв списке");
+    EXPECT_EQ(ErasedListName(8), ToCp1251("8 список фамилий"));
+}
+
+TEST_F(ListsWindow, WritesOnlyListsOneToEight)
+{
+    CurrentList = 0;
+    EXPECT_FALSE(WriteListToInstrument(0));
+    EXPECT_FALSE(ReadListFromInstrument(9));
+    EXPECT_TRUE(rig.frames().empty());
+}
+
+// Typed names reach the lists as they are typed, cut or filled to 16, and
+// the statistics window opened by a double click finds them in the file.
+TEST_F(ListsWindow, EditsSurviveOpeningTheStatistics)
+{
+    ASSERT_TRUE(SaveResults());
+    Open();
+    window.GridName->setCurrentCell(1, 0);
+    window.GridName->item(1, 0)->setText(QStringLiteral("Ночная смена водителей"));
+    EXPECT_EQ(FromCp1251(ListNames[2]), "Ночная смена вод");
+    EXPECT_EQ(window.GridFIO->item(0, 1)->text(), "Ночная смена вод");
+
+    window.GridFIO->setCurrentCell(5, 1);
+    window.GridFIO->edit(window.GridFIO->currentIndex());
+    auto *editor = window.GridFIO->viewport()->findChild<QLineEdit *>();
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    for (const QChar letter : QStringLiteral("Цех")) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(letter));
+        QCoreApplication::sendEvent(editor, &press);
+    }
+    EXPECT_EQ(FromCp1251(PersonNames[2][4]), "Цех             ");
+
+    window.GridFIODblClick(5);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(CurrentPerson, 4);
+    EXPECT_TRUE(stat.isVisible());
+    EXPECT_EQ(stat.box_List->currentText(), "Ночная смена вод");
+    EXPECT_EQ(stat.box_FIO->currentText(), "Цех             ");
+    EXPECT_EQ(FromCp1251(PersonNames[2][4]), "Цех             ");
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+    stat.hide();
+}
+
+// The lists window is modal; the statistics window it opens must still take
+// the operator's clicks.
+TEST_F(ListsWindow, StatisticsOpenedFromTheListsAreNotBlocked)
+{
+    ASSERT_TRUE(SaveResults());
+    window.setWindowModality(Qt::ApplicationModal);
+    Open();
+    window.GridFIODblClick(1);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(stat.isVisible());
+    QTest::mouseClick(stat.windowHandle(), Qt::LeftButton, {},
+                      stat.Key_Exit->mapTo(&stat, stat.Key_Exit->rect().center()));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(stat.isVisible());
+}
+
+TEST_F(ListsWindow, ClearingTouchesOnlyTheCurrentListInMemory)
+{
+    Open();
+    const QByteArray file = ReadWholeFile(ListFileName);
+    window.GridName->setCurrentCell(4, 0);
+    window.KeyInput->click();
+    EXPECT_EQ(PersonNames[5][63], QByteArray(16, ' '));
+    EXPECT_EQ(FromCp1251(PersonNames[4][0]), "Цех 4 Фамилия 00");
+    EXPECT_EQ(ReadWholeFile(ListFileName), file);
+    EXPECT_TRUE(rig.frames().empty());
+    window.Key_ExitClick();
+    EXPECT_EQ(ReadWholeFile(ListFileName).mid(16 * (8 + 4 * 64), 16), QByteArray(16, ' '));
+}
+
+class ListsWithoutInstrument : public ListsWindow {
+protected:
+    ListsWithoutInstrument() : ListsWindow({.flags = {"--silent"}}) {}
+};
+
+TEST_F(ListsWithoutInstrument, ReadingChangesNothingAndWritingStopsAtOnce)
+{
+    Open();
+    const auto names = PersonNames;
+    const auto lists = ListNames;
+    window.Key_InputSel->click();
+    EXPECT_EQ(PersonNames, names);
+    EXPECT_EQ(ListNames, lists);
+    EXPECT_EQ(window.GridFIO->item(1, 1)->text(), "Цех 1 Фамилия 00");
+    EXPECT_EQ(rig.messages.texts(), QStringList{"Нет связи с прибором"});
+
+    rig.messages.clear();
+    const size_t before = rig.frames().size();
+    window.Key_OutputSel->click();
+    EXPECT_EQ(rig.frames().size(), before + 3);   // the first frame, sent three times
+    EXPECT_EQ(rig.messages.texts(), QStringList{"Нет связи с прибором"});
+}
+
+class ListsOnAFadingLine : public ListsWindow {
+protected:
+    ListsOnAFadingLine() : device("COM2", ListMemory(), 3) { PortName = QStringLiteral("COM2"); }
+
+    FadingDevice device;
+};
+
+TEST_F(ListsOnAFadingLine, APieceThatDoesNotComeLeavesEveryName)
+{
+    Open();
+    const auto names = PersonNames;
+    const auto lists = ListNames;
+    window.GridName->setCurrentCell(2, 0);
+    window.Key_InputSel->click();
+    EXPECT_EQ(device.requests().size(), 6u);   // names, two pieces, the third three times
+    EXPECT_EQ(PersonNames, names);
+    EXPECT_EQ(ListNames, lists);
+    EXPECT_EQ(rig.messages.texts(), QStringList{"Нет связи с прибором"});
+}
+
+} // namespace

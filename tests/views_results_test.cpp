@@ -1,0 +1,328 @@
+// The results window: "Старт" and "Шаг" against an instrument on the line,
+// how a step takes and ends, the grid, the daily text file, and activation.
+
+#include "ExchangeRig.h"
+#include "FadingDevice.h"
+#include "TestRecords.h"
+
+#include "exchange/ExchVars.h"
+#include "store/Cp1251.h"
+#include "store/OrbACfg.h"
+#include "store/OrbADat.h"
+#include "views/Res.h"
+#include "views/ResultGrid.h"
+#include "views/ResultSteps.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+#include <QTableView>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QDateTime Now(QDate(2026, 12, 8), QTime(10, 0));
+const QDateTime LastMonth(QDate(2026, 11, 20), QTime(9, 30));
+
+// `count` tests of this month, one a minute from 8:00 on 1 December.
+std::vector<ResultRecord> TestsOfThisMonth(int count, int list = 1)
+{
+    std::vector<ResultRecord> records;
+    for (int i = 0; i < count; ++i)
+        records.push_back(TestRecord(list, i % 64, QDateTime(QDate(2026, 12, 1), QTime(8, 0)).addSecs(60 * i), i % 7));
+    return records;
+}
+
+QByteArray Slots(int first, int count)
+{
+    QByteArray bytes;
+    for (int slot = first; slot < first + count; ++slot)
+        bytes += RecordBytes(Results[slot]);
+    return bytes;
+}
+
+QByteArray PageRead(int record, int count)
+{
+    const int address = 9216 + 6 * record;
+    return Hex("3A 06 01") + char(address & 0xFF) + char(address >> 8) + char(6 * count);
+}
+
+QStringList Row(const TResF &window, int row)
+{
+    QStringList cells;
+    for (int column = 0; column < GridColumns; ++column)
+        cells << window.Grid().Cell(row, column);
+    return cells;
+}
+
+class ResultsWindow : public ::testing::Test {
+protected:
+    explicit ResultsWindow(const RigSetup &setup = {}) : rig(setup) { ResetDataModel(); }
+    ~ResultsWindow() override { ResetDataModel(); }
+
+    void SetUp() override { ASSERT_TRUE(rig.ready()); }
+
+    // The window as the operator opens it, on the store of the files.
+    void Open()
+    {
+        window.show();
+        QCoreApplication::processEvents();
+        rig.messages.clear();
+    }
+
+    FixedToday today{Now};
+    ExchangeRig rig;
+    TResF window;
+};
+
+class ResultsOfTheInstrument : public ResultsWindow {
+protected:
+    ResultsOfTheInstrument()
+        : ResultsWindow({.memory = MemoryWithRecords([] {
+              auto records = TestsOfThisMonth(45);
+              records[3].bytes[0] = 12;   // not a record: shown blank
+              records.push_back(EndRecord());
+              return records;
+          }())})
+    {
+    }
+};
+
+TEST_F(ResultsOfTheInstrument, StartStoresTheFirst41RecordsAsRead)
+{
+    Open();
+    window.Key_InputStart->click();
+
+    EXPECT_EQ(rig.frames(), std::vector{PageRead(0, 41)});
+    EXPECT_EQ(ResultCount, 41);
+    EXPECT_EQ(Slots(0, 41), RecordBytes(TestsOfThisMonth(45)).left(246).replace(18, 1, "\x0C"));
+    EXPECT_EQ(Results[41].ListNo(), 0xFF);
+    EXPECT_EQ(RefDateCode, 0xAC);   // December of 2026, year code 10
+    EXPECT_EQ(Row(window, 1).mid(3), QStringList({" 1.12.2026", "08:00", "0.0"}));
+    EXPECT_EQ(Row(window, 4), QStringList({"   4", QString(16, ' '), QString(15, ' '), QString(10, ' '),
+                                           QString(5, ' '), QString(3, ' ')}));
+
+    // Saved at once, count and all.
+    const QByteArray file = ReadWholeFile(ResultsFileName);
+    EXPECT_EQ(file.left(2), Hex("29 00"));
+    EXPECT_EQ(file.mid(60, 246), Slots(0, 41));
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+TEST_F(ResultsOfTheInstrument, StepReadsPageAfterPageUntilTheEndRecord)
+{
+    Open();
+    window.Key_StepInput->click();
+
+    EXPECT_EQ(rig.frames(), (std::vector{PageRead(0, 41), PageRead(41, 41)}));
+    EXPECT_EQ(ResultCount, 44);   // the record of list 12 is left out
+    EXPECT_TRUE(EndFound);
+    EXPECT_EQ(Results[3].ListNo(), 1);
+    EXPECT_EQ(Row(window, 44)[2].trimmed(), FromCp1251(PersonNames[1][44]).trimmed());
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+
+    window.Key_ExitClick();
+    EXPECT_EQ(ReadWholeFile(ResultsFileName).left(2), Hex("2C 00"));
+}
+
+class ResultsOfTwoMonths : public ResultsWindow {
+protected:
+    ResultsOfTwoMonths()
+        : ResultsWindow({.memory = MemoryWithRecords([] {
+              std::vector<ResultRecord> records(5, TestRecord(2, 1, LastMonth));
+              for (const ResultRecord &record : TestsOfThisMonth(10))
+                  records.push_back(record);
+              records.push_back(TestRecord(3, 3, LastMonth));
+              records.push_back(EndRecord());
+              return records;
+          }())})
+    {
+    }
+};
+
+// The first page of a step takes only this month's tests; later records are
+// judged against the last one taken.
+TEST_F(ResultsOfTwoMonths, FirstPageOfAStepSkipsEarlierMonths)
+{
+    Open();
+    window.Key_StepInput->click();
+    EXPECT_EQ(rig.frames().size(), 1u);
+    EXPECT_EQ(ResultCount, 10);
+    EXPECT_EQ(Slots(0, 10), RecordBytes(TestsOfThisMonth(10)));
+    EXPECT_EQ(Results[10].ListNo(), 0xFF);
+}
+
+class ResultsOnAFadingLine : public ResultsWindow {
+protected:
+    ResultsOnAFadingLine() : device("COM2", MemoryWithRecords(TestsOfThisMonth(100)), 1)
+    {
+        PortName = QStringLiteral("COM2");
+    }
+
+    FadingDevice device;
+};
+
+TEST_F(ResultsOnAFadingLine, StepStopsAtTheFirstPageThatDoesNotCome)
+{
+    Open();
+    window.Key_StepInput->click();
+
+    // One page read, then one request sent three times.
+    EXPECT_EQ(device.requests(), (std::vector{PageRead(0, 41), PageRead(41, 41), PageRead(41, 41), PageRead(41, 41)}));
+    EXPECT_EQ(ResultCount, 41);
+    EXPECT_EQ(Slots(0, 41), RecordBytes(TestsOfThisMonth(41)));
+    EXPECT_EQ(Results[41].ListNo(), 0xFF);
+    EXPECT_EQ(rig.messages.texts(), QStringList({"Нет связи с прибором", StepEndReport(StepEnd::NoAnswer)}));
+}
+
+TEST_F(ResultsOnAFadingLine, StartWithoutAnAnswerKeepsTheStore)
+{
+    Results[0] = TestRecord(4, 4, LastMonth);
+    ResultCount = 1;
+    ASSERT_TRUE(SaveResults());
+    Open();
+    const QByteArray before = ReadWholeFile(ResultsFileName);
+    const QStringList row = Row(window, 1);
+
+    // The device answers this page, so make it fail for the start.
+    window.Key_StepInput->click();
+    rig.messages.clear();
+    ASSERT_EQ(ResultCount, 42);
+    const int refDateCode = RefDateCode;
+    window.Key_InputStart->click();
+
+    EXPECT_EQ(ResultCount, 42);
+    EXPECT_EQ(RefDateCode, refDateCode);
+    EXPECT_EQ(Results[0], TestRecord(4, 4, LastMonth));
+    EXPECT_EQ(Row(window, 1), row);
+    EXPECT_EQ(ReadWholeFile(ResultsFileName), before);
+    EXPECT_EQ(rig.messages.texts(), QStringList{"Нет связи с прибором"});
+}
+
+class ResultsOfAFullMemory : public ResultsWindow {
+protected:
+    ResultsOfAFullMemory() : ResultsWindow({.memory = MemoryWithRecords(TestsOfThisMonth(InstrumentRecords))}) {}
+};
+
+TEST_F(ResultsOfAFullMemory, StepEndsAtTheLastRecordOfTheInstrument)
+{
+    Open();
+    window.Key_StepInput->click();
+
+    const auto frames = rig.frames();
+    ASSERT_EQ(frames.size(), 37u);
+    EXPECT_EQ(frames[35], PageRead(1435, 41));
+    EXPECT_EQ(frames[36], PageRead(1476, 24));   // records 1476..1499, the last at 18210
+    EXPECT_EQ(ResultCount, InstrumentRecords);
+    EXPECT_FALSE(EndFound);
+    EXPECT_EQ(rig.messages.texts(), QStringList{StepEndReport(StepEnd::MemoryEnd)});
+
+    // The store has room, the instrument no more records: no request at all.
+    window.Key_StepInput->click();
+    EXPECT_EQ(rig.frames().size(), 37u);
+}
+
+TEST_F(ResultsOfAFullMemory, StepNeverCopiesPastTheLastSlot)
+{
+    for (int slot = 0; slot < 9290; ++slot)
+        Results[slot] = TestRecord(1, 1, Now);
+    ResultCount = 9290;
+    ASSERT_TRUE(SaveResults());
+    Open();
+    window.Key_StepInput->click();
+
+    EXPECT_TRUE(rig.frames().empty());
+    EXPECT_EQ(ResultCount, 9290);
+    EXPECT_EQ(rig.messages.texts(), QStringList{StepEndReport(StepEnd::MemoryEnd)});
+
+    // A page taken into the last free slots stops at slot 9299.
+    const QByteArray page = RecordBytes(TestsOfThisMonth(41));
+    RefDateCode = 0;
+    bool full = false;
+    EXPECT_EQ(TakePage(reinterpret_cast<const uint8_t *>(page.constData()), 41, true, full), 10);
+    EXPECT_TRUE(full);
+    ResultCount = ResultSlots;
+    rig.messages.clear();
+    window.Key_StepInput->click();
+    EXPECT_EQ(rig.messages.texts(), QStringList{StepEndReport(StepEnd::StoreFull)});
+    EXPECT_TRUE(rig.frames().empty());
+}
+
+TEST_F(ResultsWindow, OpeningWithoutAFileShowsNumberedBlankRows)
+{
+    ResultCount = 0;
+    window.show();
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(rig.messages.texts().filter("Файл orbisk_a.dat  не найден.").size(), 1);
+    const QByteArray file = ReadWholeFile(ResultsFileName);
+    ASSERT_EQ(file.size(), ResultsFileSize);
+    for (int slot : {0, 4500, 9000})
+        EXPECT_EQ(uint8_t(file[60 + 6 * slot]), 0xFF) << slot;
+    EXPECT_EQ(window.GridRes->model()->rowCount(), GridDataRows);
+    EXPECT_EQ(Row(window, 0), QStringList({" №  ", "Список", "ФИО", "Дата", "Время", "Рез."}));
+    EXPECT_EQ(Row(window, 9000)[0], "9000");
+    EXPECT_EQ(Row(window, 9001)[0], "");
+    EXPECT_EQ(window.GridRes->columnWidth(1), 139);
+}
+
+// Coming back from the exchange window or a message box must not reload the
+// window in the middle of a step; opening it again does.
+TEST_F(ResultsWindow, OnlyAnOpeningReloadsTheStore)
+{
+    Results[0] = TestRecord(0, 0, Now, 15);
+    ResultCount = 1;
+    ASSERT_TRUE(SaveResults());
+    Open();
+    ASSERT_EQ(Row(window, 1).mid(2), QStringList({"Аноним          ", " 8.12.2026", "10:00", "1.5"}));
+
+    Results[0] = EndRecord();
+    ResultCount = 0;
+    ASSERT_TRUE(SaveResults());
+    Results[0] = TestRecord(0, 0, LastMonth);
+    ResultCount = 1;
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(&window, &activate);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ResultCount, 1);
+    EXPECT_EQ(Results[0], TestRecord(0, 0, LastMonth));
+
+    window.hide();
+    window.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ResultCount, 0);
+    EXPECT_EQ(Row(window, 1)[2].trimmed(), "");
+}
+
+TEST(DailyFile, HeaderAloneIs62Bytes)
+{
+    ResultsGridModel grid;
+    grid.Reset();
+    EXPECT_EQ(DailyFileText(grid, 0), ToCp1251(" №    Список          ФИО             Дата        Время Рез.\r\n"));
+}
+
+TEST(DailyFile, RowsAreFixedFieldsInCp1251)
+{
+    FixedToday today(Now);
+    ResetDataModel();
+    ListNames[2] = ToCp1251("Охрана          ");
+    PersonNames[2][7] = ToCp1251("Константинопольс");   // 16 characters: no gap before the date
+    Results[0] = TestRecord(2, 7, QDateTime(QDate(2026, 12, 5), QTime(7, 5)), 3);
+    Results[1] = TestRecord(20, 7, Now);
+    RefDateCode = 0xAC;
+    ResultsGridModel grid;
+    grid.Reset();
+    grid.ShowSlots(0, 2);
+
+    const QByteArray text = DailyFileText(grid, 2);
+    const QList<QByteArray> lines = text.split('\n');
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[1], ToCp1251("   1  Охрана          Константинопольс 5.12.2026  07:05 0.3 \r"));
+    EXPECT_EQ(lines[2], ToCp1251("   2") + QByteArray(56, ' ') + '\r');
+    EXPECT_EQ(text.size(), 3 * 62);
+    EXPECT_EQ(uint8_t(lines[1][6]), 0xCE);   // "О" in CP1251
+    ResetDataModel();
+}
+
+} // namespace

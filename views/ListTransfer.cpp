@@ -1,0 +1,97 @@
+#include "views/ListTransfer.h"
+
+#include "exchange/ExchVars.h"
+#include "exchange/Transfers.h"
+#include "store/Cp1251.h"
+#include "store/Decod.h"
+#include "store/OrbADat.h"
+#include "views/ViewCommon.h"
+
+#include <array>
+
+namespace {
+
+constexpr int ListParts = ListBytes / ListPartBytes;
+constexpr uint8_t ErasedByte = 0xFF;
+
+} // namespace
+
+QByteArray NormalisedName(const QString &text)
+{
+    return ToCp1251(text.left(NameLength)).leftJustified(NameLength, ' ');
+}
+
+QByteArray NameFromDisplay(const uint8_t *bytes, const QByteArray &erased)
+{
+    if (bytes[0] == ErasedByte)
+        return erased;
+    QByteArray name(NameLength, ' ');
+    for (int i = 0; i < NameLength; ++i)
+        name[i] = static_cast<char>(FromDisplayChar(bytes[i]));
+    return name;
+}
+
+void NameToDisplay(const QByteArray &name, uint8_t *out)
+{
+    const QByteArray filled = name.leftJustified(NameLength, ' ');
+    for (int i = 0; i < NameLength; ++i)
+        out[i] = ToDisplayChar(static_cast<uint8_t>(filled[i]));
+}
+
+QByteArray ErasedListName(int list)
+{
+    return ToCp1251(QStringLiteral("%1 список фамилий").arg(list));
+}
+
+QByteArray ErasedPersonName(int person)
+{
+    return ToCp1251(QStringLiteral("%1 номерв списке").arg(person + 1, 2, 10, QLatin1Char('0')));
+}
+
+bool IsListNumber(int list)
+{
+    return list >= 1 && list <= ListCount;
+}
+
+bool ReadListFromInstrument(int list)
+{
+    if (!IsListNumber(list))
+        return false;
+    PrepareExchangeProgress(ListParts);
+    if (!ReadListNames())
+        return false;
+    std::array<QByteArray, ListCount + 1> listNames;
+    for (int i = 1; i <= ListCount; ++i)
+        listNames[i] = NameFromDisplay(TransferBuffer.data() + NameLength * (i - 1), ErasedListName(i));
+
+    std::array<uint8_t, ListBytes> image{};
+    for (int part = 0; part < ListParts; ++part) {
+        PrepareExchangeProgress(ListParts, part);
+        if (!ReadListPart(list, part))
+            return false;
+        std::copy_n(TransferBuffer.begin(), ListPartBytes, image.begin() + ListPartBytes * part);
+    }
+
+    for (int i = 1; i <= ListCount; ++i)
+        ListNames[i] = listNames[i];
+    for (int person = 0; person < PersonsPerList; ++person)
+        PersonNames[list][person] = NameFromDisplay(image.data() + NameLength * person, ErasedPersonName(person));
+    return true;
+}
+
+bool WriteListToInstrument(int list)
+{
+    if (!IsListNumber(list))
+        return false;
+    for (int i = 1; i <= ListCount; ++i)
+        NameToDisplay(ListNames[i], TransferBuffer.data() + NameLength * (i - 1));
+    PrepareExchangeProgress(100);
+    if (!WriteListNames())
+        return false;
+
+    PrepareExchangeProgress(PersonsPerList);
+    for (int person = 0; person < PersonsPerList; ++person)
+        NameToDisplay(PersonNames[list][person], TransferBuffer.data() + NameLength * person);
+    PrepareExchangeProgress(100);
+    return WriteList(list);
+}
