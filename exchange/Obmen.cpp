@@ -99,15 +99,7 @@ TObmenF::TObmenF(QWidget *parent) : QDialog(parent)
 
     Port = new TCommEr(this);
     Port->setObjectName("Port");
-    Port->SetCommName("COM1");
-    Port->SetBaudRate(19200);
-    Port->SetDtrControl(TDtrControl::DtrDisable);
-    Port->SetRtsControl(TRtsControl::RtsDisable);
-    Port->SetReadIntervalTimeout(DefaultReadIntervalMs);
-    Port->SetReadTotalTimeoutMultiplier(0);
-    Port->SetReadTotalTimeoutConstant(0);
-    Port->SetWriteTotalTimeoutMultiplier(0);
-    Port->SetWriteTotalTimeoutConstant(0);
+    PrepareInstrumentPort(Port, QStringLiteral("COM1"), DefaultReadIntervalMs);
     Port->OnReceiveData = [this](TCommEr *sender, const uint8_t *buffer, uint16_t length) {
         PortReceiveData(sender, buffer, length);
     };
@@ -115,6 +107,19 @@ TObmenF::TObmenF(QWidget *parent) : QDialog(parent)
     connect(TimerIO, &QTimer::timeout, this, &TObmenF::TimerIOTimer);
     connect(Key_Stop, &QToolButton::clicked, this, &TObmenF::Key_StopClick);
     connect(Key_Exit, &QToolButton::clicked, this, &TObmenF::Key_ExitClick);
+}
+
+void PrepareInstrumentPort(TCommEr *port, const QString &name, uint32_t readIntervalMs)
+{
+    port->SetCommName(name);
+    port->SetBaudRate(19200);
+    port->SetDtrControl(TDtrControl::DtrDisable);
+    port->SetRtsControl(TRtsControl::RtsDisable);
+    port->SetReadIntervalTimeout(readIntervalMs);
+    port->SetReadTotalTimeoutMultiplier(0);
+    port->SetReadTotalTimeoutConstant(0);
+    port->SetWriteTotalTimeoutMultiplier(0);
+    port->SetWriteTotalTimeoutConstant(0);
 }
 
 TObmenF::~TObmenF()

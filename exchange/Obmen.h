@@ -96,6 +96,10 @@ private:
 
 extern TObmenF *ObmenF;
 
+// Sets a port up for the instrument's line: 19200 baud 8N1, no flow control,
+// DTR and RTS off, replies ended by `readIntervalMs` of silence.
+void PrepareInstrumentPort(TCommEr *port, const QString &name, uint32_t readIntervalMs);
+
 // Gives the data of a completed read to the breath-volume window: the sensor
 // table from TransferWords, shown in the service window's grid, and the
 // breath-volume coefficient, after which that window opens.

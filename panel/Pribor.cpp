@@ -144,6 +144,36 @@ QTableWidget *MakeMemGrid(QWidget *parent, const char *name, const QStringList &
 
 } // namespace
 
+QGroupBox *MakeConnectionGroup(QWidget *parent, ConnectionControls &controls, QGridLayout *&grid)
+{
+    auto *group = new QGroupBox(QStringLiteral("Подключение  прибора"), parent);
+    group->setObjectName("GroupConnect");
+    controls.Key_On = new QPushButton(QStringLiteral("Подключиться  "), group);
+    controls.Key_On->setObjectName("Key_On");
+    controls.Key_Test = new QPushButton(QStringLiteral("Тест  связи "), group);
+    controls.Key_Test->setObjectName("Key_Test");
+    // Enter in a field must never start a transfer or the link test.
+    controls.Key_On->setAutoDefault(false);
+    controls.Key_Test->setAutoDefault(false);
+    controls.LVer = MakeValueLabel(group, "LVer");
+    controls.LNum = MakeValueLabel(group, "LNum");
+    controls.LSensor = MakeValueLabel(group, "LSensor");
+    controls.TestProgres = MakeTestBar(group, "TestProgres");
+    controls.TestProgresN = MakeTestBar(group, "TestProgresN");
+    controls.TestProgresN->setStyleSheet(QStringLiteral("QProgressBar { background-color: red; }"));
+
+    grid = new QGridLayout(group);
+    grid->addWidget(controls.Key_On, 0, 0);
+    grid->addWidget(controls.Key_Test, 1, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Версия  ПО  прибора:"), group), 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Номер  прибора:"), group), 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Номер  сенсора:"), group), 2, 1);
+    grid->addWidget(controls.LVer, 0, 2);
+    grid->addWidget(controls.LNum, 1, 2);
+    grid->addWidget(controls.LSensor, 2, 2);
+    return group;
+}
+
 int NextTestBarPosition(int position)
 {
     return position > 98 ? 0 : position + 2;
@@ -192,29 +222,8 @@ TPriborF::TPriborF(QWidget *parent) : QDialog(parent)
 QWidget *TPriborF::BuildConnectionStrip()
 {
     auto *strip = new QWidget;
-    auto *group = new QGroupBox(QStringLiteral("Подключение  прибора"), strip);
-    group->setObjectName("GroupConnect");
-
-    Key_On = new QPushButton(QStringLiteral("Подключиться  "), group);
-    Key_On->setObjectName("Key_On");
-    Key_Test = new QPushButton(QStringLiteral("Тест  связи "), group);
-    Key_Test->setObjectName("Key_Test");
-    LVer = MakeValueLabel(group, "LVer");
-    LNum = MakeValueLabel(group, "LNum");
-    LSensor = MakeValueLabel(group, "LSensor");
-    TestProgres = MakeTestBar(group, "TestProgres");
-    TestProgresN = MakeTestBar(group, "TestProgresN");
-    TestProgresN->setStyleSheet(QStringLiteral("QProgressBar { background-color: red; }"));
-
-    auto *grid = new QGridLayout(group);
-    grid->addWidget(Key_On, 0, 0);
-    grid->addWidget(Key_Test, 1, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Версия  ПО  прибора:"), group), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Номер  прибора:"), group), 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Номер  сенсора:"), group), 2, 1);
-    grid->addWidget(LVer, 0, 2);
-    grid->addWidget(LNum, 1, 2);
-    grid->addWidget(LSensor, 2, 2);
+    QGridLayout *grid = nullptr;
+    QGroupBox *group = MakeConnectionGroup(strip, *this, grid);
     grid->addWidget(TestProgres, 2, 0);
     grid->addWidget(TestProgresN, 3, 0);
 

@@ -10,6 +10,7 @@
 class QButtonGroup;
 class QComboBox;
 class QFrame;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -141,6 +142,35 @@ extern TPriborF *PriborF;
 // label in a fixed font and a thin link-test bar running 0..100.
 QLabel *MakeValueLabel(QWidget *parent, const char *name);
 QProgressBar *MakeTestBar(QWidget *parent, const char *name);
+
+// The group "Подключение  прибора" of the panel and the service window: the
+// connect and link-test buttons beside the version, instrument and sensor
+// numbers in rows 0..2 of its grid. The caller places the two link-test bars.
+struct ConnectionControls {
+    QPushButton *Key_On = nullptr;
+    QPushButton *Key_Test = nullptr;
+    QLabel *LVer = nullptr;
+    QLabel *LNum = nullptr;
+    QLabel *LSensor = nullptr;
+    QProgressBar *TestProgres = nullptr;
+    QProgressBar *TestProgresN = nullptr;
+};
+QGroupBox *MakeConnectionGroup(QWidget *parent, ConnectionControls &controls, QGridLayout *&grid);
+
+template <class Window>
+QGroupBox *MakeConnectionGroup(QWidget *parent, Window &window, QGridLayout *&grid)
+{
+    ConnectionControls controls;
+    QGroupBox *group = MakeConnectionGroup(parent, controls, grid);
+    window.Key_On = controls.Key_On;
+    window.Key_Test = controls.Key_Test;
+    window.LVer = controls.LVer;
+    window.LNum = controls.LNum;
+    window.LSensor = controls.LSensor;
+    window.TestProgres = controls.TestProgres;
+    window.TestProgresN = controls.TestProgresN;
+    return group;
+}
 
 // Advances a link-test bar by 2, back to 0 from above 98.
 int NextTestBarPosition(int position);

@@ -208,27 +208,9 @@ QWidget *TDebugF::BuildPasswordStrip()
 QWidget *TDebugF::BuildPortPage()
 {
     auto *page = new QWidget;
-    auto *group = new QGroupBox(QStringLiteral("Подключение  прибора"), page);
-    group->setObjectName("GroupConnect");
-    Key_On = MakeButton(group, "Key_On", QStringLiteral("Подключиться  "));
-    Key_Test = MakeButton(group, "Key_Test", QStringLiteral("Тест  связи "));
-    LVer = MakeValueLabel(group, "LVer");
+    QGridLayout *grid = nullptr;
+    QGroupBox *group = MakeConnectionGroup(page, *this, grid);
     LVer->setText(QStringLiteral("v1.00 (Орбиск 7м)"));
-    LNum = MakeValueLabel(group, "LNum");
-    LSensor = MakeValueLabel(group, "LSensor");
-    TestProgres = MakeTestBar(group, "TestProgres");
-    TestProgresN = MakeTestBar(group, "TestProgresN");
-    TestProgresN->setStyleSheet(QStringLiteral("QProgressBar { background-color: red; }"));
-
-    auto *grid = new QGridLayout(group);
-    grid->addWidget(Key_On, 0, 0);
-    grid->addWidget(Key_Test, 1, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Версия  ПО  прибора:"), group), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Номер  прибора:"), group), 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Номер  сенсора:"), group), 2, 1);
-    grid->addWidget(LVer, 0, 2);
-    grid->addWidget(LNum, 1, 2);
-    grid->addWidget(LSensor, 2, 2);
     grid->addWidget(new QLabel(QStringLiteral("Получен ответ"), group), 3, 0);
     grid->addWidget(TestProgres, 3, 1, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Нет ответа"), group), 4, 0);

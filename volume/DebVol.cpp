@@ -1,6 +1,7 @@
 #include "volume/DebVol.h"
 
 #include "exchange/ExchVars.h"
+#include "exchange/Obmen.h"
 #include "shell/Message.h"
 #include "store/OrbADat.h"
 #include "volume/BreathGraph.h"
@@ -163,15 +164,7 @@ TDebVolF::TDebVolF(QWidget *parent) : QDialog(parent), GraphImage(NewGraphImage(
 
     Port = new TCommEr(this);
     Port->setObjectName("Port");
-    Port->SetCommName("COM2");
-    Port->SetBaudRate(19200);
-    Port->SetDtrControl(TDtrControl::DtrDisable);
-    Port->SetRtsControl(TRtsControl::RtsDisable);
-    Port->SetReadIntervalTimeout(DefaultReadIntervalMs);
-    Port->SetReadTotalTimeoutMultiplier(0);
-    Port->SetReadTotalTimeoutConstant(0);
-    Port->SetWriteTotalTimeoutMultiplier(0);
-    Port->SetWriteTotalTimeoutConstant(0);
+    PrepareInstrumentPort(Port, QStringLiteral("COM2"), DefaultReadIntervalMs);
     Port->OnReceiveData = [this](TCommEr *sender, const uint8_t *buffer, uint16_t length) {
         PortReceiveData(sender, buffer, length);
     };
