@@ -122,14 +122,14 @@ TEST(VolumePoll, RepliesAreAssembledAcrossDeliveriesAndNoiseIsDropped)
     EXPECT_EQ(Samples(events).size(), 1u);
 }
 
-TEST(VolumePoll, WrongEchoesResendThreeTimesThenStop)
+TEST(VolumePoll, AFrameAnsweredThreeTimesWithAWrongEchoStops)
 {
     BreathPoller poller;
     poller.Start();
     Feed(poller, DeviceReply());
     const QByteArray wrong = Reply(193, QByteArray(4, '\0'));
 
-    for (int resend = 0; resend < BreathPoller::MaxRetries; ++resend)
+    for (int resend = 1; resend < BreathPoller::MaxRetries; ++resend)
         EXPECT_EQ(SentFrames(Feed(poller, wrong)), std::vector{VolumeRequest}) << resend;
     const std::vector<PollEvent> events = Feed(poller, wrong);
     ASSERT_EQ(events.size(), 1u);
@@ -139,14 +139,14 @@ TEST(VolumePoll, WrongEchoesResendThreeTimesThenStop)
     EXPECT_TRUE(Feed(poller, VolumeReply(1, 1)).empty());
 
     // A right echo after wrong ones carries on, and the next frame has its
-    // own three resends.
+    // own three sendings.
     BreathPoller recovering;
     recovering.Start();
     Feed(recovering, DeviceReply());
     Feed(recovering, wrong);
     Feed(recovering, wrong);
     Feed(recovering, VolumeReply(0, 0));
-    for (int resend = 0; resend < BreathPoller::MaxRetries; ++resend)
+    for (int resend = 1; resend < BreathPoller::MaxRetries; ++resend)
         EXPECT_EQ(SentFrames(Feed(recovering, Reply(12, QByteArray(10, '\0')))), std::vector{FlowRequest});
     EXPECT_TRUE(recovering.Polling());
 }

@@ -328,12 +328,12 @@ TEST(VolumeWindow, UnpluggedInstrumentIsReportedOnce)
 
 TEST(VolumeWindow, WrongEchoesEndThePollingAsSilenceDoes)
 {
-    VolumeRig rig({.flags = {"--wrong-echo", "4"}});
+    VolumeRig rig({.flags = {"--wrong-echo", "3"}});
     ASSERT_TRUE(rig.line.ready());
     rig.window.show();
     rig.window.FormActivate();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.line.messages.messages().empty(); }, Patience));
-    EXPECT_EQ(rig.line.frames(), std::vector<QByteArray>(4, DeviceRequest));
+    EXPECT_EQ(rig.line.frames(), std::vector<QByteArray>(3, DeviceRequest));
     EXPECT_EQ(rig.line.messages.texts(), QStringList{NoLinkText});
     EXPECT_TRUE(NoLink);
     EXPECT_FALSE(rig.window.HoldsPort(PortName));

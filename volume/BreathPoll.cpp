@@ -97,7 +97,7 @@ void BreathPoller::CheckReply(std::vector<PollEvent> &out)
     } else if (echo == m_address && m_mode == PollVolumeMode) {
         std::copy_n(m_rxBuffer.begin() + ReplyHeaderLength, m_volumeBlock.size(), m_volumeBlock.begin());
         StartRequest(FlowBlockAddress, PollFlowMode, out);
-    } else if (++m_retryCount <= MaxRetries) {
+    } else if (++m_retryCount < MaxRetries) {
         Resend(out);
     } else {
         End(PollStop::WrongEcho, out);

@@ -42,7 +42,7 @@ FlowReading DecodeReading(const std::array<uint8_t, 10> &flowBlock, const std::a
 enum class PollStop {
     None,
     Silence,     // three silent intervals
-    WrongEcho,   // a frame answered with a wrong echo after its three resends
+    WrongEcho,   // a frame sent three times, answered each time with a wrong echo
 };
 
 struct PollEvent {
