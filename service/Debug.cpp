@@ -698,8 +698,13 @@ void TDebugF::key_DebVolClick()
     // The completed read hands the table over to the breath-volume window,
     // which then opens (see the exchange window).
     VolumeStart = true;
-    if (DebVolF)
+    if (DebVolF) {
+        // This window runs modally: a window it opens takes input only when
+        // it belongs to it.
+        if (DebVolF->parentWidget() != this)
+            DebVolF->setParent(this, DebVolF->windowFlags());
         DebVolF->PrepareStart();
+    }
     PlaceExchangeWindow(ExchangeWindowTop);
     ReadSensorTable();
 }

@@ -439,6 +439,7 @@ TEST_F(ServiceWindow, TheBreathVolumeWindowOpensOnTheReadTableAndClosesWithThisW
     EXPECT_EQ(rig.frames().front(), Hex("3A 06 01 00 00 2E"));
     EXPECT_TRUE(DebVolActive);
     EXPECT_TRUE(volume.isVisible());
+    EXPECT_EQ(volume.parentWidget(), &window);   // not blocked by this modal window
     EXPECT_EQ(volume.edit_kVol->text(), "120");
     EXPECT_EQ(cell(22), "  2517");
     EXPECT_FALSE(VolumeStart);   // one hand-off per press
