@@ -498,7 +498,7 @@ void TPriborF::RunLinkTest()
 // clock's date.
 void TPriborF::OpenClockPage()
 {
-    const QDateTime now = PcClock();
+    const QDateTime now = PcNow();
     RefreshPcTime(now);
     RefreshPcDate(now);
     ClockYear = static_cast<uint8_t>(TodayYear2);
@@ -520,7 +520,7 @@ void TPriborF::FillClockFields()
 
 void TPriborF::ShowClockRead(QLineEdit *time, QLineEdit *date, QLineEdit *pc)
 {
-    RefreshPcTime(PcClock());
+    RefreshPcTime(PcNow());
     time->setText(ClockTimeText());
     date->setText(ClockDateText());
     pc->setText(PcTimeText());
@@ -584,7 +584,7 @@ void TPriborF::WriteClockAndReadBack()
 
 void TPriborF::KeyWrPCClick()
 {
-    const QDateTime now = PcClock();
+    const QDateTime now = PcNow();
     RefreshPcTime(now);
     RefreshPcDate(now);
     ClockImage = ClockImageFor(PcHour, PcMinute, PcSecond, TodayDay, TodayMonth, TodayYear2);

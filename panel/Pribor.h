@@ -5,7 +5,6 @@
 
 #include <QDateTime>
 #include <QDialog>
-#include <functional>
 
 class QButtonGroup;
 class QComboBox;
@@ -21,7 +20,22 @@ class QTabWidget;
 class QTableWidget;
 class QToolButton;
 
-class TPriborF : public QDialog {
+// The group "Подключение  прибора" of the panel and the service window: the
+// connect and link-test buttons beside the version, instrument and sensor
+// numbers in rows 0..2 of its grid. The caller places the two link-test bars.
+// Both windows hold these controls under the same names.
+struct ConnectionControls {
+    QPushButton *Key_On = nullptr;
+    QPushButton *Key_Test = nullptr;
+    QLabel *LVer = nullptr;
+    QLabel *LNum = nullptr;
+    QLabel *LSensor = nullptr;
+    QProgressBar *TestProgres = nullptr;    // answers of the link test
+    QProgressBar *TestProgresN = nullptr;   // silences of the link test
+};
+QGroupBox *MakeConnectionGroup(QWidget *parent, ConnectionControls &controls, QGridLayout *&grid);
+
+class TPriborF : public QDialog, public ConnectionControls {
     Q_OBJECT
 public:
     explicit TPriborF(QWidget *parent = nullptr);
@@ -32,9 +46,6 @@ public:
     bool AutoLinkTest = false;
     bool AutoClock = false;
 
-    // The PC clock, which the clock page reads and writes from.
-    std::function<QDateTime()> PcClock = [] { return QDateTime::currentDateTime(); };
-
     enum Page { PageSensor, PageClock, PageMemory, PageCorrection };
     static constexpr int ExchangeWindowTop = 300;
     static constexpr int ClockExchangeTop = 100;
@@ -42,14 +53,6 @@ public:
     static constexpr int WatchExchangeTop = 50;
     static constexpr int WatchReads = 21;
 
-    // The connection strip.
-    QPushButton *Key_On = nullptr;
-    QPushButton *Key_Test = nullptr;
-    QLabel *LVer = nullptr;
-    QLabel *LNum = nullptr;
-    QLabel *LSensor = nullptr;
-    QProgressBar *TestProgres = nullptr;    // answers of the link test
-    QProgressBar *TestProgresN = nullptr;   // silences of the link test
     QToolButton *Key_Exit = nullptr;
 
     QTabWidget *PageControl = nullptr;
@@ -142,35 +145,6 @@ extern TPriborF *PriborF;
 // label in a fixed font and a thin link-test bar running 0..100.
 QLabel *MakeValueLabel(QWidget *parent, const char *name);
 QProgressBar *MakeTestBar(QWidget *parent, const char *name);
-
-// The group "Подключение  прибора" of the panel and the service window: the
-// connect and link-test buttons beside the version, instrument and sensor
-// numbers in rows 0..2 of its grid. The caller places the two link-test bars.
-struct ConnectionControls {
-    QPushButton *Key_On = nullptr;
-    QPushButton *Key_Test = nullptr;
-    QLabel *LVer = nullptr;
-    QLabel *LNum = nullptr;
-    QLabel *LSensor = nullptr;
-    QProgressBar *TestProgres = nullptr;
-    QProgressBar *TestProgresN = nullptr;
-};
-QGroupBox *MakeConnectionGroup(QWidget *parent, ConnectionControls &controls, QGridLayout *&grid);
-
-template <class Window>
-QGroupBox *MakeConnectionGroup(QWidget *parent, Window &window, QGridLayout *&grid)
-{
-    ConnectionControls controls;
-    QGroupBox *group = MakeConnectionGroup(parent, controls, grid);
-    window.Key_On = controls.Key_On;
-    window.Key_Test = controls.Key_Test;
-    window.LVer = controls.LVer;
-    window.LNum = controls.LNum;
-    window.LSensor = controls.LSensor;
-    window.TestProgres = controls.TestProgres;
-    window.TestProgresN = controls.TestProgresN;
-    return group;
-}
 
 // Advances a link-test bar by 2, back to 0 from above 98.
 int NextTestBarPosition(int position);

@@ -9,6 +9,7 @@
 // The window's arithmetic and codecs are plain functions in
 // service/DebugLogic.h; this class moves texts between them and the controls.
 
+#include "panel/Pribor.h"
 #include "service/DebugLogic.h"
 
 #include <QDialog>
@@ -29,7 +30,7 @@ class QToolButton;
 class QWidget;
 class TGrafF;
 
-class TDebugF : public QDialog {
+class TDebugF : public QDialog, public ConnectionControls {
     Q_OBJECT
 public:
     explicit TDebugF(QWidget *parent = nullptr);
@@ -51,14 +52,7 @@ public:
     QWidget *PanelDebug = nullptr;
     QTabWidget *PageControl = nullptr;
 
-    // Page "Порт".
-    QPushButton *Key_On = nullptr;
-    QPushButton *Key_Test = nullptr;
-    QLabel *LVer = nullptr;
-    QLabel *LNum = nullptr;
-    QLabel *LSensor = nullptr;
-    QProgressBar *TestProgres = nullptr;
-    QProgressBar *TestProgresN = nullptr;
+    // Page "Порт": the connection group and the port choice.
     QGroupBox *PortN = nullptr;
     QButtonGroup *PortButtons = nullptr;   // items COM1..COM9, ids 0..8
 

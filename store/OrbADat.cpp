@@ -81,7 +81,7 @@ QDateTime PcNow()
 
 int PcYear()
 {
-    return FixedNow.isValid() ? FixedNow.date().year() : QDate::currentDate().year();
+    return PcNow().date().year();
 }
 
 void FixPcNow(const QDateTime &now)

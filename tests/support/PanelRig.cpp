@@ -3,19 +3,21 @@
 #include "exchange/ExchVars.h"
 #include "exchange/Transfers.h"
 #include "panel/MemPage.h"
+#include "store/OrbADat.h"
 
 #include <QCoreApplication>
 
 PanelRig::PanelRig(const RigSetup &setup) : rig(setup)
 {
     ResetMemView();
-    panel.PcClock = &FixedPcTime;
+    FixPcNow(FixedPcTime());
     PriborF = &panel;
 }
 
 PanelRig::~PanelRig()
 {
     PriborF = nullptr;
+    FixPcNow({});
 }
 
 QDateTime PanelRig::FixedPcTime()
