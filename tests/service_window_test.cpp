@@ -279,6 +279,16 @@ TEST_F(ServiceWindow, LinkTestThenAResultsStepRunsNormally)
     EXPECT_EQ(rig.frames().back(), Hex("3A 06 01 00 24 F6"));
 }
 
+TEST_F(SilentInstrument, ALinkTestWithoutAnswerLeavesTheAnswerBar)
+{
+    unlock();
+    WhenReceived(rig, 2, [this] { rig.window->Key_Stop->click(); });
+    window.Key_Test->click();
+    EXPECT_EQ(window.TestProgres->value(), 0);
+    EXPECT_FALSE(ServiceLinkTest);
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
 class WrongEchoes : public ServiceWindow {
 protected:
     WrongEchoes() : ServiceWindow({.flags = {"--wrong-echo", "3"}}) {}
