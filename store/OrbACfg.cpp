@@ -147,6 +147,33 @@ bool LoadFixedFile(const QString &fileName, int size, const std::function<bool()
 
 // --- Configuration ---------------------------------------------------------
 
+bool IsWord(int value)
+{
+    return value >= 0 && value <= 0xFFFF;
+}
+
+QString NotAWord(const QString &what, int value)
+{
+    return QStringLiteral("%1 = %2, а допустимо от 0 до 65535.").arg(what).arg(value);
+}
+
+// Why the configuration cannot be saved as it stands: a value its file could
+// keep only cut down. Empty when it can be saved.
+QString ConfigProblem(const std::array<int, SavedSensorWords> &words)
+{
+    if (!IsWord(SensorNumber))
+        return NotAWord(QStringLiteral("номер сенсора"), SensorNumber);
+    for (int k = 0; k < SavedSensorWords; ++k) {
+        if (IsWord(words[k]))
+            continue;
+        QString what = QStringLiteral("слово %1").arg(k);
+        if (k < int(InstrumentWordLabels.size()))
+            what += QStringLiteral(" «%1»").arg(InstrumentWordLabels[k].trimmed());
+        return NotAWord(what, words[k]);
+    }
+    return {};
+}
+
 QByteArray ConfigImage()
 {
     QByteArray out;
@@ -291,8 +318,16 @@ QString MissingText(const QString &fileName)
 
 bool SaveConfig()
 {
-    SensorTable[VolumeCoefWord] = VolumeCoef;
-    std::copy_n(SensorTable.begin(), SavedSensorWords, SensorTableSaved.begin());
+    std::array<int, SavedSensorWords> words{};
+    std::copy_n(SensorTable.begin(), SavedSensorWords, words.begin());
+    words[VolumeCoefWord] = VolumeCoef;
+    if (const QString problem = ConfigProblem(words); !problem.isEmpty()) {
+        ShowWarning(QStringLiteral("Конфигурация не сохранена: ") + problem
+                    + QStringLiteral(" Файл ") + ConfigFileName + QStringLiteral(" оставлен без изменений."));
+        return false;
+    }
+    std::copy(words.begin(), words.end(), SensorTable.begin());
+    std::copy(words.begin(), words.end(), SensorTableSaved.begin());
     return ReplaceFile(ConfigFileName, ConfigImage());
 }
 
