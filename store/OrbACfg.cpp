@@ -157,12 +157,10 @@ QString NotAWord(const QString &what, int value)
     return QStringLiteral("%1 = %2, а допустимо от 0 до 65535.").arg(what).arg(value);
 }
 
-// Why the configuration cannot be saved as it stands: a value its file could
-// keep only cut down. Empty when it can be saved.
-QString ConfigProblem(const std::array<int, SavedSensorWords> &words)
+// The first sensor word the configuration file could keep only cut down, or
+// empty when every word fits.
+QString WordProblem(const std::array<int, SavedSensorWords> &words)
 {
-    if (!IsWord(SensorNumber))
-        return NotAWord(QStringLiteral("номер сенсора"), SensorNumber);
     for (int k = 0; k < SavedSensorWords; ++k) {
         if (IsWord(words[k]))
             continue;
@@ -174,7 +172,20 @@ QString ConfigProblem(const std::array<int, SavedSensorWords> &words)
     return {};
 }
 
-QByteArray ConfigImage()
+// The sensor words as the configuration file holds them now, zeros where it
+// holds none.
+QByteArray WordBytesOnDisk()
+{
+    QFile file(ConfigFileName);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.read(ConfigFileSize).mid(ConfigHeaderBytes);
+    bytes.resize(2 * SavedSensorWords, '\0');
+    return bytes;
+}
+
+// A word the file cannot hold keeps the bytes the file has for it.
+QByteArray ConfigImage(const std::array<int, SavedSensorWords> &words, const QByteArray &wordsOnDisk)
 {
     QByteArray out;
     AppendByte(out, PortNumber);
@@ -183,8 +194,12 @@ QByteArray ConfigImage()
     AppendByte(out, ConfigNumber % 10000 / 100);
     AppendByte(out, ConfigNumber % 100);
     out.append("v9");
-    for (int k = 0; k < SavedSensorWords; ++k)
-        AppendWord(out, SensorTable[k]);
+    for (int k = 0; k < SavedSensorWords; ++k) {
+        if (IsWord(words[k]))
+            AppendWord(out, words[k]);
+        else
+            out.append(wordsOnDisk.mid(2 * k, 2));
+    }
     return out;
 }
 
@@ -318,17 +333,25 @@ QString MissingText(const QString &fileName)
 
 bool SaveConfig()
 {
-    std::array<int, SavedSensorWords> words{};
-    std::copy_n(SensorTable.begin(), SavedSensorWords, words.begin());
-    words[VolumeCoefWord] = VolumeCoef;
-    if (const QString problem = ConfigProblem(words); !problem.isEmpty()) {
-        ShowWarning(QStringLiteral("Конфигурация не сохранена: ") + problem
+    if (!IsWord(SensorNumber)) {
+        ShowWarning(QStringLiteral("Конфигурация не сохранена: ") + NotAWord(QStringLiteral("номер сенсора"), SensorNumber)
                     + QStringLiteral(" Файл ") + ConfigFileName + QStringLiteral(" оставлен без изменений."));
         return false;
     }
+    std::array<int, SavedSensorWords> words{};
+    std::copy_n(SensorTable.begin(), SavedSensorWords, words.begin());
+    words[VolumeCoefWord] = VolumeCoef;
     std::copy(words.begin(), words.end(), SensorTable.begin());
     std::copy(words.begin(), words.end(), SensorTableSaved.begin());
-    return ReplaceFile(ConfigFileName, ConfigImage());
+    // The port choice and every word that fits are saved all the same: a
+    // derived word out of range must not cost the operator the port.
+    const QString problem = WordProblem(words);
+    if (problem.isEmpty())
+        return ReplaceFile(ConfigFileName, ConfigImage(words, {}));
+    ShowWarning(QStringLiteral("Конфигурация сохранена не полностью: ") + problem + QStringLiteral(" В файле ")
+                + ConfigFileName + QStringLiteral(" такие слова оставлены прежними."));
+    ReplaceFile(ConfigFileName, ConfigImage(words, WordBytesOnDisk()));
+    return false;
 }
 
 bool LoadConfig()

@@ -216,21 +216,29 @@ TEST_F(SensorEditor, WordsTheSensorTableCannotHoldAreNotHandedBack)
         messages.clear();
     }
 
-    // Nor does the configuration file take a word it would have to cut.
-    const QByteArray config = ReadWholeFile(work.file(ConfigFileName));
+    // Nor does the configuration file take a word it would have to cut; the
+    // port chosen meanwhile is saved all the same.
+    const int port = PortNumber;
     for (const auto &[word, value] : {std::pair{18, -5}, std::pair{25, 65536}, std::pair{17, 70000}}) {
+        const QByteArray config = ReadWholeFile(work.file(ConfigFileName));
         const auto table = SensorTable;
         SensorTable[word] = value;
         if (word == 17)
             VolumeCoef = value;
+        PortNumber = port % 9 + 1;
         EXPECT_FALSE(SaveConfig()) << word;
         ASSERT_EQ(messages.texts().size(), 1);
         EXPECT_TRUE(messages.texts()[0].contains(QStringLiteral("слово %1").arg(word))) << word;
-        EXPECT_EQ(ReadWholeFile(work.file(ConfigFileName)), config);
+        const QByteArray saved = ReadWholeFile(work.file(ConfigFileName));
+        ASSERT_EQ(saved.size(), config.size());
+        EXPECT_EQ(saved[0], char(PortNumber));
+        EXPECT_EQ(saved.mid(8 + 2 * word, 2), config.mid(8 + 2 * word, 2)) << word;
         SensorTable = table;
         VolumeCoef = table[17];
+        PortNumber = port;
         messages.clear();
     }
+    EXPECT_TRUE(SaveConfig());
 }
 
 TEST_F(SensorEditor, SensorWithoutDataGetsTheHandedReadings)
