@@ -184,6 +184,7 @@ void TObmenF::FormActivate()
         return;
     }
     Running = true;
+    ProbeAnswered = false;
     StartExchange();
 }
 
@@ -352,6 +353,7 @@ void TObmenF::CheckReply()
     ReplyBad = false;
     ExchDone = false;
     if (PanelLinkTest || ServiceLinkTest) {
+        ProbeAnswered = true;
         NextFrame();
         return;
     }
@@ -447,6 +449,10 @@ void TObmenF::EndSilently()
     TimerIO->stop();
     AwaitReply = false;
     CloseLink();
+    // A link probe ends without a message; it found the link only when the
+    // instrument answered at least once.
+    if (PanelLinkTest || ServiceLinkTest)
+        NoLink = !ProbeAnswered;
 }
 
 void TObmenF::FinishExchange()

@@ -92,6 +92,7 @@ private:
     int32_t ProgressStep = 0;             // the memory-read progress, kept across exchanges
     int32_t LastPercent = 0;
     bool Running = false;                 // between the start and the end of an exchange
+    bool ProbeAnswered = false;           // a link probe has had a complete answer
 };
 
 extern TObmenF *ObmenF;

@@ -75,7 +75,8 @@ bool ClearListRegisters();                   // registers 32 and 33 = 0
 bool ReadLiveValues();                       // ten bytes from register 78
 
 // The endless link probe of the instrument panel or of the service window:
-// the same two-byte read again and again until the operator stops it.
+// the same two-byte read again and again until the operator stops it. True
+// when the instrument answered at least once.
 enum class LinkProbeOwner { Panel, Service };
 bool ProbeLink(LinkProbeOwner owner);
 

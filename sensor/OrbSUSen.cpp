@@ -3,6 +3,7 @@
 #include "panel/SensorGrid.h"
 #include "sensor/SensorEdit.h"
 #include "service/Debug.h"
+#include "shell/Message.h"
 #include "store/Cp1251.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
@@ -230,8 +231,10 @@ void TSensorF::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     // Only an opening activates: coming back from a message box this window
     // showed must not load again. The window appears before its messages.
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
+        VolumeCoefAtOpening = VolumeCoef;
         QMetaObject::invokeMethod(this, &TSensorF::FormActivate, Qt::QueuedConnection);
+    }
 }
 
 bool TSensorF::eventFilter(QObject *watched, QEvent *event)
@@ -432,21 +435,43 @@ void TSensorF::Key_ExitClick()
 
 void TSensorF::done(int result)
 {
-    const auto rows = SensorTableFromRecord(SensorWords, MixtureValues, VolumeCoef, SensorNumber);
-    std::copy(rows.begin(), rows.end(), SensorTable.begin());
-    VolumeCoef = rows[VolumeCoefWord];
-    SaveConfig();
-    HandBackToService();
+    if (HandBackToService()) {
+        SaveConfig();
+    } else {
+        VolumeCoef = SensorTable[VolumeCoefWord] = VolumeCoefAtOpening;
+    }
+    ShowServiceWindow();
     QDialog::done(result);
 }
 
-void TSensorF::HandBackToService()
+// The record into rows 0..22 of the sensor table and the service window's
+// grid; refused, with the row named, when a row would not be a word.
+bool TSensorF::HandBackToService()
+{
+    const auto rows = SensorTableFromRecord(SensorWords, MixtureValues, VolumeCoef, SensorNumber);
+    if (const int row = FirstRowNotAWord(rows); row >= 0) {
+        ShowWarning(QStringLiteral("Данные сенсора не переданы в таблицу прибора: строка %1 «%2» = %3, "
+                                   "а допустимо от 0 до %4.")
+                        .arg(row)
+                        .arg(InstrumentWordLabels[row].trimmed())
+                        .arg(rows[row])
+                        .arg(MaxWordValue));
+        return false;
+    }
+    std::copy(rows.begin(), rows.end(), SensorTable.begin());
+    VolumeCoef = rows[VolumeCoefWord];
+    if (DebugF) {
+        ShowSensorValues(DebugF->GridS1);
+        DebugF->LData->setText(QStringLiteral("Прочитано из файла"));
+    }
+    return true;
+}
+
+void TSensorF::ShowServiceWindow()
 {
     if (!DebugF)
         return;
     DebugF->show();
     DebugF->PanelDebug->show();
     DebugF->PanelPW->hide();
-    ShowSensorValues(DebugF->GridS1);
-    DebugF->LData->setText(QStringLiteral("Прочитано из файла"));
 }

@@ -77,7 +77,12 @@ private:
     void LoadSensor(int number);
     void StepSensor(int step);
     void ShiftMixtures(int sign);
-    void HandBackToService();
+    bool HandBackToService();
+    void ShowServiceWindow();
+
+    // The volume coefficient as the window found it, put back when its
+    // record is not handed over.
+    int VolumeCoefAtOpening = 0;
 };
 
 extern TSensorF *SensorF;

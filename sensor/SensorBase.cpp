@@ -123,21 +123,22 @@ bool LoadSensorBase(int number)
                       file.errorString());
         return false;
     }
-    const QByteArray bytes = file.read(SensorFileSize);
+    // One byte more than a file holds tells a longer file from a whole one.
+    const QByteArray bytes = file.read(SensorFileSize + 1);
     if (file.error() != QFileDevice::NoError) {
         ForgetImage(0);
         ShowFileError(name, QStringLiteral("не читается. Файл оставлен без изменений."),
                       file.errorString());
         return false;
     }
-    std::copy(bytes.begin(), bytes.end(), SensorBaseImage.begin());
-    if (bytes.size() < SensorFileSize) {
-        ForgetImage(static_cast<int>(bytes.size()));
+    const qsizetype kept = std::min<qsizetype>(bytes.size(), SensorFileSize);
+    std::copy_n(bytes.begin(), kept, SensorBaseImage.begin());
+    if (bytes.size() != SensorFileSize) {
+        ForgetImage(static_cast<int>(kept));
         ShowFileError(name,
-                      QStringLiteral("короче положенного: %1 байт вместо %2. Файл оставлен без "
-                                     "изменений; записи в него не сохраняются, пока он не "
-                                     "прочитается целиком.")
-                          .arg(bytes.size())
+                      QStringLiteral("повреждён: %1 байт вместо %2. Файл оставлен без изменений; "
+                                     "записи в него не сохраняются, пока он не прочитается целиком.")
+                          .arg(std::max(file.size(), qint64(bytes.size())))
                           .arg(SensorFileSize));
         return false;
     }

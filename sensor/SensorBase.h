@@ -57,9 +57,9 @@ bool SelectSensorRecord(int number);
 
 // Reads the file of sensor `number` into the image and selects its record.
 // A file that does not exist is announced and created with 100 empty
-// records. A file that exists but cannot be read, or is short, is reported
-// and left as it is; the image then keeps what could be read (zeros beyond)
-// and is refused by StoreSensorBase until a load succeeds.
+// records. A file that exists but cannot be read, or is not 20000 bytes long,
+// is reported and left as it is; the image then keeps what could be read
+// (zeros beyond) and is refused by StoreSensorBase until a load succeeds.
 bool LoadSensorBase(int number);
 
 // Writes the image over the file of sensor `number`, atomically. Refused

@@ -29,6 +29,12 @@ std::array<int, SensorTableRows> SensorTableFromRecord(const SensorWordArray &wo
     return rows;
 }
 
+int FirstRowNotAWord(const std::array<int, SensorTableRows> &rows)
+{
+    const auto bad = std::find_if(rows.begin(), rows.end(), [](int word) { return word < 0 || word > MaxWordValue; });
+    return bad == rows.end() ? -1 : static_cast<int>(bad - rows.begin());
+}
+
 MixtureArray PlusOneMixtures(const MixtureArray &typed)
 {
     const bool usable = std::all_of(typed.begin(), typed.end(),

@@ -22,6 +22,10 @@ std::array<int, SensorTableRows> SensorTableFromRecord(const SensorWordArray &wo
                                                        const MixtureArray &mixtures,
                                                        int volumeCoef, int sensorNumber);
 
+// The first row that the instrument's table cannot hold as a word
+// (0..65535), or -1 when every row is a word.
+int FirstRowNotAWord(const std::array<int, SensorTableRows> &rows);
+
 // The typed readings, or the defaults when any of them is below 50.
 MixtureArray PlusOneMixtures(const MixtureArray &typed);
 

@@ -14,6 +14,7 @@
 #include "store/OrbADat.h"
 #include "volume/DebVol.h"
 
+#include <QAbstractItemDelegate>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QFontDatabase>
@@ -130,6 +131,19 @@ void PrepareTableGrid(QTableWidget *grid)
     for (int row = 0; row < SensorTableWords; ++row)
         if (QTableWidgetItem *label = grid->item(row, 0))
             label->setFlags(label->flags() & ~Qt::ItemIsEditable);
+}
+
+// Takes a value still being typed into a cell as Enter would. The speed
+// buttons take no focus, so their click does not end the editing.
+void CommitOpenEditor(QAbstractItemView *view)
+{
+    const QModelIndex current = view->currentIndex();
+    QWidget *editor = view->indexWidget(current);
+    if (!editor)
+        return;
+    QAbstractItemDelegate *delegate = view->itemDelegateForIndex(current);
+    emit delegate->commitData(editor);
+    emit delegate->closeEditor(editor);
 }
 
 void SetCell(QTableWidget *grid, int row, const QString &text)
@@ -556,8 +570,9 @@ void TDebugF::ShowNoData()
     LSensor->setText(NoDataText);
 }
 
-QStringList TDebugF::TableCells() const
+QStringList TDebugF::TableCells()
 {
+    CommitOpenEditor(GridS1);
     QStringList cells;
     for (int row = 0; row < SensorTableWords; ++row) {
         const QTableWidgetItem *item = GridS1->item(row, 1);
@@ -566,9 +581,9 @@ QStringList TDebugF::TableCells() const
     return cells;
 }
 
-void TDebugF::GridFromTable()
+void TDebugF::GridFromTable(const QStringList &cells)
 {
-    const std::array<int, SensorTableWords> words = WordsFromCells(TableCells());
+    const std::array<int, SensorTableWords> words = WordsFromCells(cells);
     std::copy(words.begin(), words.end(), SensorTableSaved.begin());
     std::copy_n(words.begin(), MixtureCount, MixtureValues.begin());
 }
@@ -580,6 +595,8 @@ void TDebugF::ShowSavedTable()
         SetCell(GridS1, row, RightAligned(SensorTableSaved[row]));
 }
 
+// Each action below reads the grid once and uses exactly what it checked.
+
 void TDebugF::Key_InputSelClick()
 {
     VolumeStart = false;
@@ -588,8 +605,15 @@ void TDebugF::Key_InputSelClick()
 
 void TDebugF::Key_InputFileClick()
 {
+    // The readings may start a new record, and row 22 chooses the sensor. An
+    // empty grid opens the database at sensor 0.
+    const QStringList cells = TableCells();
+    if (const auto problem = CheckCells(cells, {0, 1, 2, 3, 4, 5, 6, TableSensorNumberRow}, EmptyCells::Allowed)) {
+        ShowWarning(QStringLiteral("Данные сенсора не открыты.\n") + CellProblemText(*problem));
+        return;
+    }
     DataEntryEnabled = true;
-    GridFromTable();
+    GridFromTable(cells);
     VolumeCoef = SensorTable[VolumeCoefWord];
     if (!SensorF)
         return;
@@ -606,8 +630,18 @@ void TDebugF::Key_InputFileClick()
 
 void TDebugF::Key_DataEditClick()
 {
-    GridFromTable();
-    const int volumeCoef = TypedNumber(TableCells()[TableVolumeCoefRow]);
+    // The thresholds come from the seven readings; an empty row 17 takes the
+    // default coefficient.
+    const QStringList cells = TableCells();
+    auto problem = CheckCells(cells, {0, 1, 2, 3, 4, 5, 6});
+    if (!problem)
+        problem = CheckCells(cells, {TableVolumeCoefRow}, EmptyCells::Allowed);
+    if (problem) {
+        ShowWarning(QStringLiteral("Данные не пересчитаны.\n") + CellProblemText(*problem));
+        return;
+    }
+    GridFromTable(cells);
+    const int volumeCoef = TypedNumber(cells[TableVolumeCoefRow]);
     VolumeCoef = volumeCoef;
     DeriveTransitions(SensorTable, SensorTableSaved, volumeCoef);
     LData->setText(EnteredByUser);
@@ -616,7 +650,8 @@ void TDebugF::Key_DataEditClick()
 
 void TDebugF::Key_WriteDataClick()
 {
-    if (const auto problem = CheckCells(TableCells())) {
+    const QStringList cells = TableCells();
+    if (const auto problem = CheckCells(cells)) {
         ShowWarning(QStringLiteral("Данные в прибор не записаны.\n") + CellProblemText(*problem));
         return;
     }
@@ -628,7 +663,7 @@ void TDebugF::Key_WriteDataClick()
     if (ShowMessage(question) != QMessageBox::Yes)
         return;
 
-    GridFromTable();
+    GridFromTable(cells);
     PutTableBytes(SensorTableSaved, TransferBuffer.data());
     if (!WriteSensorTable())
         ShowError(QStringLiteral("Данные в прибор не записаны."));
@@ -643,7 +678,7 @@ void TDebugF::Key_SaveDataClick()
         ShowWarning(QStringLiteral("Данные в файл не записаны.\n") + CellProblemText(*problem));
         return;
     }
-    GridFromTable();
+    GridFromTable(cells);
     const int number = TypedNumber(cells[TableSensorNumberRow]);
     // The sensor's file is read first, so that the other records in it are
     // written back as they were.

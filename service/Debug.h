@@ -145,8 +145,9 @@ public:
     void Key_InputGrafPClick();
     void Key_GrafAlcClick();
 
-    // Column 1 of rows 0..22 as the operator sees them.
-    QStringList TableCells() const;
+    // Column 1 of rows 0..22 as the operator sees them: a value still being
+    // typed into a cell is taken into it first.
+    QStringList TableCells();
 
     int exec() override;
     void done(int result) override;
@@ -169,7 +170,7 @@ private:
     void ReadTable();
     void TakeTableRead();
     void ShowNoData();
-    void GridFromTable();
+    void GridFromTable(const QStringList &cells);
     void ShowSavedTable();
     bool ReadMark(bool (*read)(), QLineEdit *field);
     void ReadCurve(int address, CurveKind kind);

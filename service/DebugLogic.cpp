@@ -38,11 +38,14 @@ bool IsDecimalNumber(const QString &trimmed)
     return true;
 }
 
-std::optional<CellProblem> CheckCell(const QStringList &cells, int row)
+std::optional<CellProblem> CheckCell(const QStringList &cells, int row, EmptyCells empty)
 {
     const QString text = CellText(cells, row).trimmed();
-    if (text.isEmpty())
+    if (text.isEmpty()) {
+        if (empty == EmptyCells::Allowed)
+            return std::nullopt;
         return CellProblem{row, CellProblem::Empty};
+    }
     if (!IsDecimalNumber(text))
         return CellProblem{row, CellProblem::NotANumber};
     const int value = TypedNumber(text);
@@ -76,16 +79,16 @@ std::array<int, SensorTableWords> WordsFromCells(const QStringList &cells)
     return words;
 }
 
-std::optional<CellProblem> CheckCells(const QStringList &cells, std::initializer_list<int> rows)
+std::optional<CellProblem> CheckCells(const QStringList &cells, std::initializer_list<int> rows, EmptyCells empty)
 {
     if (rows.size() == 0) {
         for (int row = 0; row < SensorTableWords; ++row)
-            if (auto problem = CheckCell(cells, row))
+            if (auto problem = CheckCell(cells, row, empty))
                 return problem;
         return std::nullopt;
     }
     for (int row : rows)
-        if (auto problem = CheckCell(cells, row))
+        if (auto problem = CheckCell(cells, row, empty))
             return problem;
     return std::nullopt;
 }

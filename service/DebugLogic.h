@@ -57,9 +57,14 @@ struct CellProblem {
     Kind kind = Empty;
 };
 
+// Whether an empty cell is refused, or read as 0 like any text without
+// digits.
+enum class EmptyCells { Refused, Allowed };
+
 // The first of `rows` (all 23 when empty) whose cell is empty, not a
 // decimal number, or outside 0..65535.
-std::optional<CellProblem> CheckCells(const QStringList &cells, std::initializer_list<int> rows = {});
+std::optional<CellProblem> CheckCells(const QStringList &cells, std::initializer_list<int> rows = {},
+                                      EmptyCells empty = EmptyCells::Refused);
 
 // The operator's message about a cell, naming its row.
 QString CellProblemText(const CellProblem &problem);

@@ -147,7 +147,45 @@ bool LoadFixedFile(const QString &fileName, int size, const std::function<bool()
 
 // --- Configuration ---------------------------------------------------------
 
-QByteArray ConfigImage()
+bool IsWord(int value)
+{
+    return value >= 0 && value <= 0xFFFF;
+}
+
+QString NotAWord(const QString &what, int value)
+{
+    return QStringLiteral("%1 = %2, а допустимо от 0 до 65535.").arg(what).arg(value);
+}
+
+// The first sensor word the configuration file could keep only cut down, or
+// empty when every word fits.
+QString WordProblem(const std::array<int, SavedSensorWords> &words)
+{
+    for (int k = 0; k < SavedSensorWords; ++k) {
+        if (IsWord(words[k]))
+            continue;
+        QString what = QStringLiteral("слово %1").arg(k);
+        if (k < int(InstrumentWordLabels.size()))
+            what += QStringLiteral(" «%1»").arg(InstrumentWordLabels[k].trimmed());
+        return NotAWord(what, words[k]);
+    }
+    return {};
+}
+
+// The sensor words as the configuration file holds them now, zeros where it
+// holds none.
+QByteArray WordBytesOnDisk()
+{
+    QFile file(ConfigFileName);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.read(ConfigFileSize).mid(ConfigHeaderBytes);
+    bytes.resize(2 * SavedSensorWords, '\0');
+    return bytes;
+}
+
+// A word the file cannot hold keeps the bytes the file has for it.
+QByteArray ConfigImage(const std::array<int, SavedSensorWords> &words, const QByteArray &wordsOnDisk)
 {
     QByteArray out;
     AppendByte(out, PortNumber);
@@ -156,8 +194,12 @@ QByteArray ConfigImage()
     AppendByte(out, ConfigNumber % 10000 / 100);
     AppendByte(out, ConfigNumber % 100);
     out.append("v9");
-    for (int k = 0; k < SavedSensorWords; ++k)
-        AppendWord(out, SensorTable[k]);
+    for (int k = 0; k < SavedSensorWords; ++k) {
+        if (IsWord(words[k]))
+            AppendWord(out, words[k]);
+        else
+            out.append(wordsOnDisk.mid(2 * k, 2));
+    }
     return out;
 }
 
@@ -291,9 +333,25 @@ QString MissingText(const QString &fileName)
 
 bool SaveConfig()
 {
-    SensorTable[VolumeCoefWord] = VolumeCoef;
-    std::copy_n(SensorTable.begin(), SavedSensorWords, SensorTableSaved.begin());
-    return ReplaceFile(ConfigFileName, ConfigImage());
+    if (!IsWord(SensorNumber)) {
+        ShowWarning(QStringLiteral("Конфигурация не сохранена: ") + NotAWord(QStringLiteral("номер сенсора"), SensorNumber)
+                    + QStringLiteral(" Файл ") + ConfigFileName + QStringLiteral(" оставлен без изменений."));
+        return false;
+    }
+    std::array<int, SavedSensorWords> words{};
+    std::copy_n(SensorTable.begin(), SavedSensorWords, words.begin());
+    words[VolumeCoefWord] = VolumeCoef;
+    std::copy(words.begin(), words.end(), SensorTable.begin());
+    std::copy(words.begin(), words.end(), SensorTableSaved.begin());
+    // The port choice and every word that fits are saved all the same: a
+    // derived word out of range must not cost the operator the port.
+    const QString problem = WordProblem(words);
+    if (problem.isEmpty())
+        return ReplaceFile(ConfigFileName, ConfigImage(words, {}));
+    ShowWarning(QStringLiteral("Конфигурация сохранена не полностью: ") + problem + QStringLiteral(" В файле ")
+                + ConfigFileName + QStringLiteral(" такие слова оставлены прежними."));
+    ReplaceFile(ConfigFileName, ConfigImage(words, WordBytesOnDisk()));
+    return false;
 }
 
 bool LoadConfig()

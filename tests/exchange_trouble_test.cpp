@@ -242,14 +242,29 @@ TEST(ExchangeTrouble, LinkTestRunsUntilStopped)
     EXPECT_TRUE(rig.messages.texts().isEmpty());
 }
 
-TEST(ExchangeTrouble, LinkTestOnSilenceResendsEverySecondWithoutLosingTheLink)
+TEST(ExchangeTrouble, LinkTestOnSilenceResendsEverySecondAndFindsNoLink)
 {
-    ExchangeRig rig({.flags = {"--silent"}});
+    // Neither the exit nor the stop makes a silent probe a success, and
+    // neither says more than the silence bar did.
+    for (const bool exit : {true, false}) {
+        SCOPED_TRACE(exit ? "exit" : "stop");
+        ExchangeRig rig({.flags = {"--silent"}});
+        ASSERT_TRUE(rig.ready());
+        WhenReceived(rig, 4, [&rig, exit] { (exit ? rig.window->Key_Exit : rig.window->Key_Stop)->click(); });
+        EXPECT_FALSE(ProbeLink(LinkProbeOwner::Service));
+        EXPECT_TRUE(NoLink);
+        EXPECT_EQ(rig.frames(), Times(4, Probe));
+        EXPECT_TRUE(rig.messages.texts().isEmpty());
+    }
+}
+
+TEST(ExchangeTrouble, LinkTestAnsweredAfterSilenceFindsTheLink)
+{
+    ExchangeRig rig({.flags = {"--answer-from", "3"}});
     ASSERT_TRUE(rig.ready());
     WhenReceived(rig, 4, [&rig] { rig.window->Key_Exit->click(); });
-    EXPECT_TRUE(ProbeLink(LinkProbeOwner::Service));
-    EXPECT_EQ(rig.frames(), Times(4, Probe));
-    EXPECT_TRUE(rig.messages.texts().isEmpty());
+    EXPECT_TRUE(ProbeLink(LinkProbeOwner::Panel));
+    EXPECT_FALSE(NoLink);
 }
 
 TEST(ExchangeTrouble, ExitEndsAPendingRequestAtOnce)

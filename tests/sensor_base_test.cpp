@@ -204,6 +204,19 @@ TEST_F(SensorBase, WordsOutsideTheRecordAreRefused)
     EXPECT_EQ(FileBytes("F_00.dat"), PatternSensorFile());
 }
 
+TEST_F(SensorBase, AFileLongerThanAHundredRecordsIsDamagedToo)
+{
+    const QByteArray longFile = PatternSensorFile() + QByteArray(100, '\x5A');
+    PutFile("F_01.dat", longFile);
+    EXPECT_FALSE(LoadSensorBase(150));
+    ExpectOneMessage(MessageKind::Error, QStringLiteral("20100 байт"));
+    EXPECT_FALSE(SensorBaseUsable());
+    EXPECT_EQ(SensorBaseImage, PatternSensorFile());   // the records are there to be seen
+    EXPECT_FALSE(StoreSensorBase(150));
+    ExpectOneMessage(MessageKind::Error, QStringLiteral("F_01.dat"));
+    EXPECT_EQ(FileBytes("F_01.dat"), longFile);
+}
+
 TEST_F(SensorBase, DamagedFilesAreReportedAndLeft)
 {
     const QByteArray shortFile = PatternSensorFile().left(SensorFileSize - 1);

@@ -174,6 +174,73 @@ TEST_F(SensorEditor, OpenedFromTheServiceWindowAndHandedBack)
     EXPECT_EQ(SensorTable[18], 33);
 }
 
+TEST_F(SensorEditor, WordsTheSensorTableCannotHoldAreNotHandedBack)
+{
+    // A coefficient typed too large, and readings that rise with the alcohol
+    // (which makes the extrapolation step negative).
+    struct Case {
+        const char *coefficient;
+        MixtureArray readings;
+        const char *row;
+    };
+    const Case cases[] = {{"70000", ExampleMixtures, "строка 17 «k опред. объема» = 70000"},
+                          {"80", {500, 1000, 1400, 1500, 1800, 2000, 3000}, "строка 18 «Экстрополяция» = -33"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.row);
+        PutFileWithSensor5();
+        VolumeCoef = SensorTable[17] = 120;
+        for (int row = 0; row < 23; ++row)
+            SetGridCell(DebugF->GridS1, row, 1, RightAligned(1111));
+        DebugF->LData->setText(QStringLiteral("Прочитано из прибора"));
+        const auto table = SensorTable;
+        Open(QStringLiteral("5"));
+
+        for (int i = 0; i < MixtureCount; ++i)
+            SensorF->GridBaza->item(i, 1)->setText(QString::number(c.readings[i]));
+        QTest::mouseClick(SensorF->Key_DataEdit, Qt::LeftButton);
+        SensorF->edit_17->clear();
+        QTest::keyClicks(SensorF->edit_17, QString::fromLatin1(c.coefficient));
+        const QByteArray config = ReadWholeFile(work.file(ConfigFileName));
+        ASSERT_TRUE(messages.messages().empty()) << messages.texts().join('\n').toStdString();
+        QTest::mouseClick(SensorF->Key_Exit, Qt::LeftButton);
+
+        ASSERT_EQ(messages.texts().size(), 1);
+        EXPECT_TRUE(messages.texts()[0].contains(QString::fromUtf8(c.row))) << messages.texts()[0].toStdString();
+        EXPECT_EQ(ReadWholeFile(work.file(ConfigFileName)), config);
+        EXPECT_EQ(SensorTable, table);
+        EXPECT_EQ(VolumeCoef, 120);
+        EXPECT_EQ(Cell(DebugF->GridS1, 17), "  1111");
+        EXPECT_EQ(DebugF->LData->text(), "Прочитано из прибора");
+        EXPECT_TRUE(DebugF->isVisible());
+        DebugF->hide();
+        messages.clear();
+    }
+
+    // Nor does the configuration file take a word it would have to cut; the
+    // port chosen meanwhile is saved all the same.
+    const int port = PortNumber;
+    for (const auto &[word, value] : {std::pair{18, -5}, std::pair{25, 65536}, std::pair{17, 70000}}) {
+        const QByteArray config = ReadWholeFile(work.file(ConfigFileName));
+        const auto table = SensorTable;
+        SensorTable[word] = value;
+        if (word == 17)
+            VolumeCoef = value;
+        PortNumber = port % 9 + 1;
+        EXPECT_FALSE(SaveConfig()) << word;
+        ASSERT_EQ(messages.texts().size(), 1);
+        EXPECT_TRUE(messages.texts()[0].contains(QStringLiteral("слово %1").arg(word))) << word;
+        const QByteArray saved = ReadWholeFile(work.file(ConfigFileName));
+        ASSERT_EQ(saved.size(), config.size());
+        EXPECT_EQ(saved[0], char(PortNumber));
+        EXPECT_EQ(saved.mid(8 + 2 * word, 2), config.mid(8 + 2 * word, 2)) << word;
+        SensorTable = table;
+        VolumeCoef = table[17];
+        PortNumber = port;
+        messages.clear();
+    }
+    EXPECT_TRUE(SaveConfig());
+}
+
 TEST_F(SensorEditor, SensorWithoutDataGetsTheHandedReadings)
 {
     Open(QStringLiteral("  1234"), {3100, 2100, 1900, 1600, 1500, 1100, 600});

@@ -134,17 +134,22 @@ TEST_F(ServiceStore, ABadSensorNumberOrReadingStoresNothing)
 
 TEST_F(ServiceStore, ADamagedFileIsLeftAsItWas)
 {
-    const QByteArray damaged = PatternFile().left(12345);
-    ASSERT_TRUE(WriteWholeFile(rig.dir.file("F_25.dat"), damaged));
-    window.Key_SaveData->click();
-    EXPECT_EQ(rig.messages.texts().size(), 1);
-    EXPECT_EQ(ReadWholeFile(rig.dir.file("F_25.dat")), damaged);
+    // Too short or too long: either is no file of a hundred records.
+    for (const QByteArray &damaged : {PatternFile().left(12345), PatternFile() + PatternFile().left(100)}) {
+        SCOPED_TRACE(damaged.size());
+        ASSERT_TRUE(WriteWholeFile(rig.dir.file("F_25.dat"), damaged));
+        rig.messages.clear();
+        setCell(22, "2517");
+        window.Key_SaveData->click();
+        EXPECT_EQ(rig.messages.texts().size(), 1);
+        EXPECT_EQ(ReadWholeFile(rig.dir.file("F_25.dat")), damaged);
 
-    // Nor is the file of another sensor written from that image.
-    rig.messages.clear();
-    setCell(22, "2518");
-    window.Key_SaveData->click();
-    EXPECT_EQ(ReadWholeFile(rig.dir.file("F_25.dat")), damaged);
+        // Nor is the file of another sensor written from that image.
+        rig.messages.clear();
+        setCell(22, "2518");
+        window.Key_SaveData->click();
+        EXPECT_EQ(ReadWholeFile(rig.dir.file("F_25.dat")), damaged);
+    }
 }
 
 } // namespace

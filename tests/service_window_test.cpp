@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -79,6 +80,23 @@ protected:
     }
 
     void setCell(int row, const QString &text) { window.GridS1->item(row, 1)->setText(text); }
+
+    // Types into a cell's editor and leaves it open, as when the next click
+    // goes to a speed button without Enter.
+    void typeUnconfirmed(int row, const QString &text)
+    {
+        window.PageControl->setCurrentIndex(TDebugF::PageAlcohol);
+        const QString before = cell(row);
+        QTableWidgetItem *item = window.GridS1->item(row, 1);
+        window.GridS1->setCurrentItem(item);
+        window.GridS1->editItem(item);
+        auto *editor = qobject_cast<QLineEdit *>(window.GridS1->indexWidget(window.GridS1->currentIndex()));
+        ASSERT_NE(editor, nullptr);
+        editor->selectAll();
+        QTest::keyClick(editor, Qt::Key_Backspace);
+        QTest::keyClicks(editor, text);
+        ASSERT_EQ(cell(row), before);
+    }
 
     // The data bytes of the memory-write frames, in frame order.
     std::vector<QByteArray> writeFrames() const
@@ -279,6 +297,16 @@ TEST_F(ServiceWindow, LinkTestThenAResultsStepRunsNormally)
     EXPECT_EQ(rig.frames().back(), Hex("3A 06 01 00 24 F6"));
 }
 
+TEST_F(SilentInstrument, ALinkTestWithoutAnswerLeavesTheAnswerBar)
+{
+    unlock();
+    WhenReceived(rig, 2, [this] { rig.window->Key_Stop->click(); });
+    window.Key_Test->click();
+    EXPECT_EQ(window.TestProgres->value(), 0);
+    EXPECT_FALSE(ServiceLinkTest);
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
 class WrongEchoes : public ServiceWindow {
 protected:
     WrongEchoes() : ServiceWindow({.flags = {"--wrong-echo", "3"}}) {}
@@ -331,6 +359,80 @@ TEST_F(ServiceWindow, WriteIsRefusedWhileACellIsEmptyOrOutOfRange)
     EXPECT_TRUE(rig.messages.texts()[0].contains("Переход 0.4/0.5"));
     EXPECT_TRUE(rig.messages.texts()[0].contains("65535"));
     EXPECT_EQ(rig.frames().size(), 1u);   // the read only
+}
+
+TEST_F(ServiceWindow, AValueStillBeingTypedIsCheckedBeforeAnythingGoesOut)
+{
+    TSensorF sensor;
+    SensorF = &sensor;
+    unlock();
+    window.Key_InputSel->click();
+    const std::vector<QByteArray> read = rig.frames();
+    MessageRecorder yes(QMessageBox::Yes);
+    struct Case {
+        QToolButton *button;
+        int row;
+        const char *typed;
+        const char *named;
+    };
+    const Case cases[] = {
+        {window.Key_WriteData, 11, "70000", "Переход 0.4/0.5"}, {window.Key_WriteData, 0, "", "Алкоголь 0.0"},
+        {window.Key_WriteData, 5, "1800z", "Алкоголь 1.0"},     {window.Key_DataEdit, 3, "2200x", "Алкоголь 0.5"},
+        {window.Key_SaveData, 17, "70000", "k опред. объема"},  {window.Key_InputFile, 22, "-5", "№ сенсора"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.named);
+        const QString before = cell(c.row);
+        typeUnconfirmed(c.row, QString::fromLatin1(c.typed));
+        c.button->click();
+        ASSERT_EQ(yes.texts().size(), 1);
+        EXPECT_TRUE(yes.texts()[0].contains(QString::fromUtf8(c.named))) << yes.texts()[0].toStdString();
+        EXPECT_EQ(cell(c.row), QString::fromLatin1(c.typed));   // left to be corrected
+        yes.clear();
+        setCell(c.row, before);
+    }
+    EXPECT_EQ(rig.frames(), read);
+    EXPECT_TRUE(QDir(rig.dir.path()).entryList({"F_*"}).isEmpty());
+    EXPECT_FALSE(sensor.isVisible());
+    SensorF = nullptr;
+}
+
+TEST_F(ServiceWindow, AValueStillBeingTypedIsWhatEveryActionTakes)
+{
+    TSensorF sensor;
+    SensorF = &sensor;
+    unlock();
+    window.Key_InputSel->click();
+
+    // "Ввод" recomputes from the reading instead of snapping it back.
+    typeUnconfirmed(3, "2300");
+    window.Key_DataEdit->click();
+    EXPECT_EQ(cell(3), "  2300");
+    EXPECT_EQ(cell(11), "  2320");
+
+    MessageRecorder yes(QMessageBox::Yes);
+    typeUnconfirmed(0, "3100");
+    window.Key_WriteData->click();
+    EXPECT_EQ(yes.texts().size(), 1);   // the question
+    const std::vector<QByteArray> writes = writeFrames();
+    ASSERT_EQ(writes.size(), 11u);
+    EXPECT_EQ(writes[0].mid(6, 2), Hex("1C 0C"));
+    EXPECT_EQ(writes[1].mid(6 + 2, 2), Hex("FC 08"));   // word 3, 2300
+
+    // "В файл" stores under the sensor number being typed, "Файл" opens it.
+    typeUnconfirmed(22, "1234");
+    window.Key_SaveData->click();
+    EXPECT_EQ(QDir(rig.dir.path()).entryList({"F_*"}), QStringList{"F_12.dat"});
+    QString opened;
+    Once(&window, [&] { return sensor.isVisible() && !sensor.EditNS->text().isEmpty(); }, [&] {
+        opened = sensor.EditNS->text();
+        sensor.Key_Exit->click();
+    });
+    typeUnconfirmed(22, "1299");
+    window.Key_InputFile->click();
+    EXPECT_EQ(opened, "1299");
+    EXPECT_EQ(SensorNumber, 1299);
+    SensorF = nullptr;
 }
 
 TEST_F(ServiceWindow, WriteAsksFirstAndNoWritesNothing)

@@ -111,6 +111,54 @@ TEST(VolumeRecord, EveryNewRecordingStartsEmpty)
     ExpectSlots(recorder.BreathPressure, 1, LastBreathSlot, 0);
 }
 
+TEST(VolumeRecord, RestartsBeginAtTheOriginAndSaySo)
+{
+    BreathRecorder recorder;
+    const std::optional<PlotStep> first = Play(recorder, {{100, 20, 0}});
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(first->restarted);   // a breath start draws on
+    EXPECT_FALSE(Play(recorder, {{110, 20, 300}})->restarted);
+
+    // The instrument's time going back, then the 28 s passing.
+    for (const Step &restart : {Step{3, 25, 450}, Step{284, 35, 650}}) {
+        const std::optional<PlotStep> step = Play(recorder, {restart});
+        ASSERT_TRUE(step);
+        EXPECT_TRUE(step->restarted) << restart.tenths;
+        EXPECT_EQ(step->pressureFrom, QPoint(50, 200));
+        EXPECT_EQ(step->volumeFrom, QPoint(50, 450));
+        EXPECT_EQ(step->pressureTo.x(), 51);
+    }
+}
+
+TEST(VolumeRecord, AStoppedBreathKeepsItsLastVolumeAndANewPollingStartsIdle)
+{
+    BreathRecorder recorder;
+    Play(recorder, {{100, 40, 0}, {104, 40, 300}, {106, 45, 700}});
+    EXPECT_EQ(recorder.RecordedEnd(), 20);   // slots 21..30 wait for their volume
+    EXPECT_EQ(recorder.BreathVolume[30], 0);
+
+    recorder.EndPolling();
+    EXPECT_EQ(recorder.RecordedEnd(), 30);
+    ExpectSlots(recorder.BreathVolume, 21, 30, 700);
+
+    // The next polling waits for a breath; the arrays keep the last one.
+    const BreathArray pressure = recorder.BreathPressure;
+    const BreathArray volume = recorder.BreathVolume;
+    recorder.BeginPolling();
+    EXPECT_FALSE(recorder.BreathActive);
+    EXPECT_EQ(recorder.PressurePen, QPoint(50, 200));
+    EXPECT_EQ(recorder.VolumePen, QPoint(50, 450));
+    EXPECT_FALSE(Play(recorder, {{121, 5, 900}, {125, 8, 900}}));
+    EXPECT_EQ(recorder.BreathPressure, pressure);
+    EXPECT_EQ(recorder.BreathVolume, volume);
+
+    const std::optional<PlotStep> fresh = Play(recorder, {{130, 60, 900}});
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(recorder.BreathStart, 130);
+    EXPECT_EQ(fresh->pressureFrom, QPoint(50, 200));
+    ExpectSlots(recorder.BreathPressure, 1, LastBreathSlot, 0);
+}
+
 TEST(VolumeRecord, ClearingEmptiesTheArraysOnly)
 {
     BreathRecorder recorder;

@@ -104,18 +104,20 @@ TEST(VolumeTable, EmptyRecordingAndUnusualValues)
         EXPECT_EQ(BuildBreathTable(zero, zero, Step02, unit)[3], (BreathTableRow{"0.60", "0", "0.000", "0.000", ""}));
     EXPECT_TRUE(BuildBreathTable(zero, zero, 3, UnitSensor).empty());
 
-    // Increments of a litre or more, and negative ones, as signed litres.
+    // Increments of a litre or more, and negative ones, as signed litres;
+    // none past the end of the recording, where nothing flowed back.
     BreathArray volume{};
     volume[10] = 1500;
     volume[20] = 1000;
     volume[30] = 1006;
-    const std::vector<BreathTableRow> rows = BuildBreathTable(zero, volume, Step02, UnitMlPerSecond);
+    const std::vector<BreathTableRow> rows = BuildBreathTable(zero, volume, Step02, UnitMlPerSecond, 34);
     EXPECT_EQ(rows[1][2], "1.500");
     EXPECT_EQ(rows[1][4], " 7500");
     EXPECT_EQ(rows[2][2], "-0.500");
     EXPECT_EQ(rows[2][4], "-2500");
     EXPECT_EQ(rows[3][2], "0.006");
-    EXPECT_EQ(rows[4][2], "-1.006");
+    EXPECT_EQ(rows[4], (BreathTableRow{"0.80", "0", "", "0.000", ""}));
+    EXPECT_TRUE(BuildBreathTable(zero, volume, Step002, UnitSensor, -1)[0][2].isEmpty());
 
     // Scale marks are rounded, not cut: 108 l/h is mark 33.72.
     const std::vector<BreathTableRow> marks = BuildBreathTable(zero, volume, Step02, UnitRotameter);

@@ -220,6 +220,134 @@ TEST(VolumeWindow, ScriptedBreathIsShownDrawnAndTabulated)
     EXPECT_TRUE(messages.texts().isEmpty());
 }
 
+// The window polling a scripted instrument, the cycle started and the
+// first volume request read.
+struct ScriptedWindow {
+    ScriptedWindow()
+    {
+        ResetExchangeVariables();
+        PortName = QStringLiteral("COM1");
+        window.SetReadIntervalTimeout(5);
+        window.PrepareStart();
+    }
+
+    bool Start()
+    {
+        window.show();
+        window.FormActivate();
+        if (instrument.NextRequest() != DeviceRequest)
+            return false;
+        instrument.Reply(148, QByteArray(10, '\0'));
+        return instrument.NextRequest() == VolumeRequest;
+    }
+
+    // Samples of {tenths, pressure, millilitres}, each taken by the window
+    // before the next.
+    bool Play(std::initializer_list<std::array<int, 3>> samples)
+    {
+        for (const auto &[tenths, pressure, volumeMl] : samples) {
+            if (!instrument.Sample(tenths, pressure, volumeMl, true) || instrument.NextRequest() != VolumeRequest)
+                return false;
+        }
+        return true;
+    }
+
+    QString Cell(int row, int column) const { return ::Cell(window.grid_Vol, row, column); }
+
+    ScopedWorkDir dir;
+    MessageRecorder messages;
+    ScriptedInstrument instrument;
+    TDebVolF window;
+};
+
+TEST(VolumeWindow, ABreathTableEndsWithTheBreath)
+{
+    // Ended below the threshold, or cut off by closing the window: either
+    // way no flow back after the last sample, which keeps its volume.
+    for (const bool closed : {false, true}) {
+        SCOPED_TRACE(closed ? "closed" : "ended");
+        ScriptedWindow rig;
+        ASSERT_TRUE(rig.Start());
+        ASSERT_TRUE(rig.Play({{100, 50, 0}, {110, 200, 600}, {120, 300, 1500}}));
+        if (closed)
+            rig.window.close();
+        else
+            ASSERT_TRUE(rig.Play({{121, 5, 1500}}));
+
+        rig.window.PageControl1->setCurrentWidget(rig.window.key_Rotam);
+        rig.window.box_MTime->setCurrentIndex(Step01);
+        rig.window.box->setCurrentIndex(UnitMlPerSecond);
+        EXPECT_EQ(rig.Cell(21, 3), "1.500");   // slot 100, the last sample's
+        EXPECT_EQ(rig.Cell(21, 2), "0.000");
+        EXPECT_EQ(rig.Cell(12, 3), "1.500");   // slot 55, after the second sample's 600 ml
+        EXPECT_EQ(rig.Cell(12, 2), "0.900");
+        EXPECT_EQ(rig.Cell(12, 4), " 9000");
+        for (int row = 22; row <= 280; ++row) {
+            ASSERT_TRUE(rig.Cell(row, 2).isEmpty()) << row;
+            ASSERT_TRUE(rig.Cell(row, 4).isEmpty()) << row;
+        }
+        EXPECT_TRUE(rig.messages.texts().isEmpty());
+    }
+}
+
+TEST(VolumeWindow, APollingStartedAgainWaitsForANewBreathOnACleanGraph)
+{
+    ScriptedWindow rig;
+    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(rig.Play({{100, 50, 0}, {110, 200, 600}}));
+    ASSERT_TRUE(rig.window.Recorder.BreathActive);
+    rig.window.close();   // in the middle of the breath
+    const BreathArray volume = rig.window.Recorder.BreathVolume;
+    EXPECT_EQ(volume[50], 600);
+
+    // 1.5 s later, the breath still running on the instrument.
+    ASSERT_TRUE(rig.Start());
+    EXPECT_EQ(CurvePixels(rig.window), 0);
+    EXPECT_FALSE(rig.window.Recorder.BreathActive);
+    ASSERT_TRUE(rig.Play({{125, 5, 700}}));
+    EXPECT_EQ(rig.window.Recorder.BreathVolume, volume);   // the last breath stays to be read
+
+    // The next breath starts at slot 0, drawn from the origin.
+    ASSERT_TRUE(rig.Play({{130, 80, 0}, {131, 80, 100}}));
+    EXPECT_EQ(rig.window.Recorder.BreathStart, 130);
+    EXPECT_EQ(rig.window.Graph().pixelColor(50, 450), VolumeCurveColor);
+    EXPECT_EQ(CountPixels(rig.window.Graph(), VolumeCurveColor, QRect(60, 0, GraphWidth - 60, GraphHeight)), 0);
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+TEST(VolumeWindow, ARestartClearsTheCurvesAndStartsAtTheOrigin)
+{
+    // The instrument's clock going back, and a breath outlasting 28 s.
+    for (const int restartAt : {40, 100 + 285}) {
+        SCOPED_TRACE(restartAt);
+        ScriptedWindow rig;
+        ASSERT_TRUE(rig.Start());
+        ASSERT_TRUE(rig.Play({{100, 60, 0}, {140, 60, 2000}, {180, 60, 4000}}));
+        ASSERT_GT(CountPixels(rig.window.Graph(), VolumeCurveColor, QRect(200, 0, 200, GraphHeight)), 0);
+        ASSERT_TRUE(rig.Play({{restartAt, 60, 4500}}));
+        EXPECT_EQ(rig.window.Recorder.NextSlot, 1);
+        // No line back from where the pens stood, nothing of the old curves.
+        EXPECT_EQ(CountPixels(rig.window.Graph(), VolumeCurveColor, QRect(60, 0, GraphWidth - 60, GraphHeight)), 0);
+        EXPECT_EQ(CountPixels(rig.window.Graph(), PressureCurveColor, QRect(60, 0, GraphWidth - 60, PressureBaseline)), 0);
+        EXPECT_EQ(rig.window.Graph().pixelColor(50, 450), VolumeCurveColor);
+    }
+}
+
+TEST(VolumeWindow, UnpluggingEndsThePollingWithoutWaitingForSilence)
+{
+    ScriptedWindow rig;
+    rig.window.TimerIO->setInterval(3600 * 1000);   // silence would never end it here
+    ASSERT_TRUE(rig.Start());
+    ASSERT_TRUE(rig.Play({{100, 3, 0}}));
+    rig.instrument.pty.closeMaster();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.messages.messages().empty(); }, Patience));
+    EXPECT_EQ(rig.messages.texts(), QStringList{NoLinkText});
+    EXPECT_FALSE(rig.window.Polling());
+    EXPECT_FALSE(rig.window.HoldsPort(PortName));
+    EXPECT_FALSE(rig.window.TimerIO->isActive());
+    EXPECT_TRUE(NoLink);
+}
+
 TEST(VolumeWindow, PollsTheVirtualInstrumentAndHandsThePortBack)
 {
     VolumeRig rig;
@@ -246,8 +374,11 @@ TEST(VolumeWindow, PollsTheVirtualInstrumentAndHandsThePortBack)
     EXPECT_EQ(CurvePixels(rig.window), pixels);
     EXPECT_TRUE(rig.line.messages.texts().isEmpty());
 
-    // Meanwhile every other exchange is refused, and says why.
+    // Meanwhile every other exchange is refused, and says why; a start
+    // refused so leaves the curves on screen.
+    rig.window.PrepareStart();
     EXPECT_FALSE(ReadSensorTable());
+    EXPECT_GE(CurvePixels(rig.window), pixels);
     ASSERT_EQ(rig.line.messages.messages().size(), 1u);
     EXPECT_TRUE(rig.line.messages.texts()[0].contains(PortHeldByVolumeWindowText));
     EXPECT_TRUE(rig.window.Polling());

@@ -48,8 +48,26 @@ void BreathRecorder::ClearArrays()
     BreathVolume.fill(0);
 }
 
-// A new recording starts empty, so that a shorter breath does not show the
-// tail of the one before it.
+void BreathRecorder::BeginPolling()
+{
+    FillPendingVolume();
+    BreathActive = false;
+    PressurePen = PressureOrigin;
+    VolumePen = VolumeOrigin;
+}
+
+void BreathRecorder::EndPolling()
+{
+    FillPendingVolume();
+}
+
+int BreathRecorder::RecordedEnd() const
+{
+    return std::min(LastSlot, VolumeFillFrom - 1);
+}
+
+// A new recording starts empty at the origin, so that a shorter breath does
+// not show the tail of the one before it.
 void BreathRecorder::RestartRecording()
 {
     BreathStart = TimeNow;
@@ -57,17 +75,23 @@ void BreathRecorder::RestartRecording()
     VolumeFillFrom = 0;
     LastSlot = 0;
     ClearArrays();
+    PressurePen = PressureOrigin;
+    VolumePen = VolumeOrigin;
+}
+
+// The previous sample's volume belongs to the slots of its pressure.
+void BreathRecorder::FillPendingVolume()
+{
+    for (int slot = VolumeFillFrom; slot <= LastSlot; ++slot)
+        BreathVolume[slot] = VolumeNow;
+    VolumeFillFrom = LastSlot + 1;
 }
 
 ShownSample BreathRecorder::Show(const FlowReading &reading)
 {
     TimeNow = reading.timeTenths;
     PressureNow = reading.pressure;
-
-    // The previous sample's volume belongs to the slots of its pressure.
-    for (int slot = VolumeFillFrom; slot <= LastSlot; ++slot)
-        BreathVolume[slot] = VolumeNow;
-    VolumeFillFrom = LastSlot + 1;
+    FillPendingVolume();
 
     VolumeNow = VolumeHold ? 0 : reading.volumeHalfMl / 2;
     const ShownSample shown{TimeNow, PressureNow, VolumeNow};
@@ -78,8 +102,6 @@ ShownSample BreathRecorder::Show(const FlowReading &reading)
             BreathActive = true;
             VolumeHold = false;
             RestartRecording();
-            PressurePen = PressureOrigin;
-            VolumePen = VolumeOrigin;
         }
     } else if (PressureNow < BreathThreshold) {
         BreathActive = false;
@@ -92,13 +114,11 @@ std::optional<PlotStep> BreathRecorder::Record(int pressureScale)
     if (!BreathActive)
         return std::nullopt;
 
-    if (TimeNow < BreathStart)   // the instrument's time restarted
+    // The instrument's time restarted, or the breath outlasted the slots.
+    const bool restarted = TimeNow < BreathStart || (TimeNow - BreathStart) * SlotsPerTenth > LastBreathSlot;
+    if (restarted)
         RestartRecording();
-    int slot = (TimeNow - BreathStart) * SlotsPerTenth;
-    if (slot > LastBreathSlot) {
-        RestartRecording();
-        slot = 0;
-    }
+    const int slot = (TimeNow - BreathStart) * SlotsPerTenth;
     LastSlot = std::max(LastSlot, slot);
     VolumeFillFrom = NextSlot;
     for (; NextSlot <= slot; ++NextSlot)
@@ -106,6 +126,7 @@ std::optional<PlotStep> BreathRecorder::Record(int pressureScale)
 
     const int x = NextSlot + GraphLeft;
     PlotStep step;
+    step.restarted = restarted;
     step.pressureFrom = PressurePen;
     step.pressureTo = PressurePen = QPoint(x, PressureY(PressureNow, pressureScale));
     step.volumeFrom = VolumePen;

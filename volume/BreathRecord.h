@@ -51,10 +51,12 @@ struct ShownSample {
     int volumeMl = 0;
 };
 
-// The two curve segments one recorded sample adds.
+// The two curve segments one recorded sample adds. After a restart of the
+// recording they start at the origin, on a cleared curve area.
 struct PlotStep {
     QPoint pressureFrom, pressureTo;
     QPoint volumeFrom, volumeTo;
+    bool restarted = false;
 };
 
 class BreathRecorder {
@@ -70,6 +72,17 @@ public:
 
     // Empties both arrays; the recording goes on where it was.
     void ClearArrays();
+
+    // A new polling: no breath runs and the pens stand at the origin; the
+    // arrays keep the last breath until the next one starts.
+    void BeginPolling();
+
+    // The polling has stopped: the sample last recorded keeps its volume in
+    // its slots, as a following sample would have given it.
+    void EndPolling();
+
+    // The last slot that holds both a pressure and a volume, or -1.
+    int RecordedEnd() const;
 
     int TimeNow = 0;
     int PressureNow = 0;
@@ -87,4 +100,5 @@ public:
 
 private:
     void RestartRecording();
+    void FillPendingVolume();
 };

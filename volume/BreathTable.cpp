@@ -78,7 +78,7 @@ QStringList BreathTableHeaders()
 }
 
 std::vector<BreathTableRow> BuildBreathTable(const BreathArray &pressure, const BreathArray &volume, int timeStep,
-                                             int flowUnit)
+                                             int flowUnit, int recordedEnd)
 {
     std::vector<BreathTableRow> rows;
     if (timeStep < 0 || timeStep >= int(StepLayouts.size()))
@@ -93,7 +93,7 @@ std::vector<BreathTableRow> BuildBreathTable(const BreathArray &pressure, const 
         cells[0] = SlotTimeText(slot);
         cells[1] = QString::number(pressure[slot]);
         cells[3] = LitresText(volume[slot]);
-        if (row % layout.rowsPerIncrement != 0)
+        if (row % layout.rowsPerIncrement != 0 || slot > recordedEnd)
             continue;
         const int increment = volume[slot] - previousVolume;
         previousVolume = volume[slot];

@@ -43,6 +43,8 @@ using BreathTableRow = std::array<QString, BreathTableColumns>;
 
 // The rows of the breath table below its header, for a time step and a flow
 // unit (the list indexes; any other unit leaves the flow column empty, any
-// other step gives no rows).
+// other step gives no rows). Rows past `recordedEnd`, the last slot of the
+// recording, carry no increment and no flow: the zeros there were never
+// measured.
 std::vector<BreathTableRow> BuildBreathTable(const BreathArray &pressure, const BreathArray &volume,
-                                             int timeStep, int flowUnit);
+                                             int timeStep, int flowUnit, int recordedEnd = LastBreathSlot);

@@ -168,6 +168,7 @@ TDebVolF::TDebVolF(QWidget *parent) : QDialog(parent), GraphImage(NewGraphImage(
     Port->OnReceiveData = [this](TCommEr *sender, const uint8_t *buffer, uint16_t length) {
         PortReceiveData(sender, buffer, length);
     };
+    Port->OnRequestHangup = [this](TCommEr *) { PortHangup(); };
 
     connect(TimerIO, &QTimer::timeout, this, &TDebVolF::TimerIOTimer);
     connect(Key_Exit, &QToolButton::clicked, this, &TDebVolF::Key_ExitClick);
@@ -345,12 +346,12 @@ bool TDebVolF::HoldsPort(const QString &portName) const
     return Port->IsOpen() && Port->CommName() == portName;
 }
 
+// The graph is wiped only when the polling starts: a start that is refused
+// leaves the last breath on screen.
 void TDebVolF::PrepareStart()
 {
     DebVolActive = true;
     key_Clr->setDown(false);
-    GraphImage.fill(Qt::white);
-    imP->update();
 }
 
 // The polling starts here, when the exchange window's hand-off has shown the
@@ -361,7 +362,6 @@ void TDebVolF::FormActivate()
 {
     if (!DebVolActive || Poller.Polling())
         return;
-    RedrawBackground();
     try {
         OpenPort();
     } catch (const ECommsError &e) {
@@ -369,6 +369,8 @@ void TDebVolF::FormActivate()
         ShowError(e.Message(), e.Reason());
         return;
     }
+    RedrawBackground();
+    Recorder.BeginPolling();
     NoLink = false;
     ShowValuesLive(true);
     Carry(Poller.Start());
@@ -391,6 +393,7 @@ void TDebVolF::FormClose()
     ClosePort();
     TimerIO->stop();
     Poller.Stop();
+    Recorder.EndPolling();
 }
 
 void TDebVolF::hideEvent(QHideEvent *event)
@@ -434,13 +437,24 @@ void TDebVolF::TimerIOTimer()
     Carry(Poller.Silence());
 }
 
-// Silence and wrong echoes end the polling alike: the operator is told, and
-// the values left on screen no longer look live.
+// An unplugged adapter answers nothing more: the polling ends at once rather
+// than after three silent seconds.
+void TDebVolF::PortHangup()
+{
+    if (!Poller.Polling())
+        return;
+    Poller.Stop();
+    EndPolling(PollStop::Silence);
+}
+
+// Silence, wrong echoes and a lost port end the polling alike: the operator
+// is told, and the values left on screen no longer look live.
 void TDebVolF::EndPolling(PollStop)
 {
     TimerIO->stop();
     NoLink = true;
     ClosePort();
+    Recorder.EndPolling();
     ShowValuesLive(false);
     ShowMessage({MessageKind::Error, {}, NoLinkText, {}, QMessageBox::Ok | QMessageBox::Cancel});
 }
@@ -468,6 +482,8 @@ void TDebVolF::RecordSample()
     const std::optional<PlotStep> step = Recorder.Record(PressureScale);
     if (!step)
         return;
+    if (step->restarted)
+        RedrawBackground();
     DrawCurveSegment(GraphImage, step->pressureFrom, step->pressureTo, PressureCurveColor);
     DrawCurveSegment(GraphImage, step->volumeFrom, step->volumeTo, VolumeCurveColor);
     const QRect changed = QRect(step->pressureFrom, step->pressureTo).normalized()
@@ -541,5 +557,6 @@ void TDebVolF::FillBreathTable()
             item->setText(rotameter[row][column]);
         }
     }
-    TableModel->SetRows(BuildBreathTable(Recorder.BreathPressure, Recorder.BreathVolume, TimeStep, FlowUnit));
+    TableModel->SetRows(BuildBreathTable(Recorder.BreathPressure, Recorder.BreathVolume, TimeStep, FlowUnit,
+                                         Recorder.RecordedEnd()));
 }

@@ -93,8 +93,8 @@ public:
     void key_RotamShow();
     void FillBreathTable();
 
-    // The service window's launcher: sets DebVolActive, releases the clear
-    // button and clears the drawing to white.
+    // The service window's launcher: sets DebVolActive and releases the
+    // clear button.
     void PrepareStart();
 
     // Whether the window's port is open on `portName`, polling or not.
@@ -123,6 +123,7 @@ private:
     void ShowSample(const FlowReading &reading);
     void RecordSample();
     void EndPolling(PollStop why);
+    void PortHangup();
     void ShowValuesLive(bool live);
     void RedrawBackground();
 
