@@ -179,6 +179,33 @@ TEST_F(MainWindowTest, ChosenPortIsSavedAtOnceAndKeptForTheNextStart)
     EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM7"));
 }
 
+TEST_F(MainWindowTest, PortFromTheCommandLineIsChosenAfterTheConfigurationIsRead)
+{
+    // At first start the default file is written, then the port is chosen.
+    DestroyWindows();
+    TOrbiskSAF *main = CreateWindows();
+    main->StartOnPort(4);
+    main->FormActivate();
+    EXPECT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM4"));
+    EXPECT_EQ(ReadWholeFile(dir.file("orbisk_m.cnf")).at(0), 4);
+
+    // Chosen once: later activations read the file as ever.
+    main->PortMenu()->findChild<QAction *>("COM61")->trigger();
+    main->FormActivate();
+    EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM6"));
+}
+
+TEST_F(MainWindowTest, StatusBarNamesTheFolderOfTheFiles)
+{
+    TOrbiskSAF *main = Start();
+    const QString text = main->FolderPanelText();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Папка: "))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QFileInfo(dir.path()).fileName()));
+    // However long the path, the window keeps its width.
+    EXPECT_LE(main->minimumSizeHint().width(), main->width());
+}
+
 TEST_F(MainWindowTest, StatusBarShowsTheConfiguredSensorAfterTheServiceWindow)
 {
     TOrbiskSAF *main = Start();
