@@ -15,6 +15,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QStatusBar>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -198,12 +200,15 @@ TEST_F(MainWindowTest, PortFromTheCommandLineIsChosenAfterTheConfigurationIsRead
 
 TEST_F(MainWindowTest, StatusBarNamesTheFolderOfTheFiles)
 {
+    // However long the folder's path, the window keeps its width.
+    const QString folder = dir.file(QString(200, 'x'));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QDir::setCurrent(folder));
     TOrbiskSAF *main = Start();
     const QString text = main->FolderPanelText();
     EXPECT_TRUE(text.startsWith(QStringLiteral("Папка: "))) << text.toStdString();
-    EXPECT_TRUE(text.endsWith(QFileInfo(dir.path()).fileName()));
-    // However long the path, the window keeps its width.
-    EXPECT_LE(main->minimumSizeHint().width(), main->width());
+    EXPECT_TRUE(text.endsWith(QString(200, 'x')));
+    EXPECT_LE(main->statusBar()->minimumSizeHint().width(), main->width());
 }
 
 TEST_F(MainWindowTest, StatusBarShowsTheConfiguredSensorAfterTheServiceWindow)
