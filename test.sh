@@ -11,6 +11,9 @@ export QT_QPA_PLATFORM=offscreen
 orba_build build -DORBA_BUILD_TESTS=ON
 (cd "$ORBA_ROOT/build" && ctest --output-on-failure -j2)
 
+# The installation into a scratch prefix: files, command line, first start.
+"$ORBA_ROOT/scripts/check-install.sh" "$ORBA_ROOT/build"
+
 orba_build build-sanitize -DORBA_SANITIZE=ON -DORBA_BUILD_TESTS=ON
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

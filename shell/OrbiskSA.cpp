@@ -4,6 +4,7 @@
 #include "panel/Pribor.h"
 #include "sensor/OrbSUSen.h"
 #include "service/Debug.h"
+#include "shell/CommandLine.h"
 #include "shell/Picture.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
@@ -14,13 +15,17 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 TOrbiskSAF *OrbiskSAF = nullptr;
 
@@ -53,6 +58,24 @@ QLabel *AddLabel(QWidget *parent, const QString &text, int x, int y)
     label->adjustSize();
     return label;
 }
+
+// A status bar label that shortens a long text in its middle instead of
+// widening the window.
+class ElidedLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        drawFrame(&painter);
+        const QRect area = contentsRect().adjusted(margin() + 2, 0, -margin() - 2, 0);
+        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
+    }
+};
 
 // Shows a window modally with its tool button held down meanwhile.
 void ExecPressed(QDialog *window, QToolButton *button)
@@ -232,6 +255,19 @@ void TOrbiskSAF::BuildStatusBar()
         StatusPanels[i]->setFrameShadow(QFrame::Sunken);
         bar->addWidget(StatusPanels[i]);
     }
+    const QString folder = QDir::currentPath();
+    StatusFolder = new ElidedLabel(QStringLiteral("Папка: ") + QDir::toNativeSeparators(
+                                       FolderForDisplay(folder, QDir::homePath())), bar);
+    StatusFolder->setObjectName("StatusFolder");
+    StatusFolder->setToolTip(QDir::toNativeSeparators(folder));
+    StatusFolder->setFrameShape(QFrame::Panel);
+    StatusFolder->setFrameShadow(QFrame::Sunken);
+    bar->addWidget(StatusFolder, 1);
+}
+
+QString TOrbiskSAF::FolderPanelText() const
+{
+    return StatusFolder->text();
 }
 
 QString TOrbiskSAF::StatusPanelText(int panel) const
@@ -261,6 +297,10 @@ void TOrbiskSAF::closeEvent(QCloseEvent *e)
 void TOrbiskSAF::FormActivate()
 {
     LoadConfig();
+    if (PortAtStart != 0) {
+        ChoosePort(std::exchange(PortAtStart, 0));
+        return;
+    }
     SetStatusPanel(1, QStringLiteral("Порт: ") + PortName);
 }
 

@@ -16,6 +16,11 @@ public:
     explicit TOrbiskSAF(QWidget *parent = nullptr);
 
     QString StatusPanelText(int panel) const;
+    // The folder the program keeps its files in, as the status bar names it.
+    QString FolderPanelText() const;
+    // Chooses port `number` (1..9) at the next activation, as the port menu
+    // does; 0 keeps the configured port.
+    void StartOnPort(int number) { PortAtStart = number; }
     QMenu *PortMenu() const { return Menu_Port; }
 
 public slots:
@@ -74,6 +79,8 @@ private:
     QToolButton *Key_Exit = nullptr;
     QMenu *Menu_Port = nullptr;
     QLabel *StatusPanels[3] = {};
+    QLabel *StatusFolder = nullptr;
+    int PortAtStart = 0;
 };
 
 extern TOrbiskSAF *OrbiskSAF;

@@ -15,6 +15,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QStatusBar>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -177,6 +179,36 @@ TEST_F(MainWindowTest, ChosenPortIsSavedAtOnceAndKeptForTheNextStart)
 
     main->PortMenu()->findChild<QAction *>("N13")->trigger();
     EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM7"));
+}
+
+TEST_F(MainWindowTest, PortFromTheCommandLineIsChosenAfterTheConfigurationIsRead)
+{
+    // At first start the default file is written, then the port is chosen.
+    DestroyWindows();
+    TOrbiskSAF *main = CreateWindows();
+    main->StartOnPort(4);
+    main->FormActivate();
+    EXPECT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM4"));
+    EXPECT_EQ(ReadWholeFile(dir.file("orbisk_m.cnf")).at(0), 4);
+
+    // Chosen once: later activations read the file as ever.
+    main->PortMenu()->findChild<QAction *>("COM61")->trigger();
+    main->FormActivate();
+    EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM6"));
+}
+
+TEST_F(MainWindowTest, StatusBarNamesTheFolderOfTheFiles)
+{
+    // However long the folder's path, the window keeps its width.
+    const QString folder = dir.file(QString(200, 'x'));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QDir::setCurrent(folder));
+    TOrbiskSAF *main = Start();
+    const QString text = main->FolderPanelText();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Папка: "))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QString(200, 'x')));
+    EXPECT_LE(main->statusBar()->minimumSizeHint().width(), main->width());
 }
 
 TEST_F(MainWindowTest, StatusBarShowsTheConfiguredSensorAfterTheServiceWindow)

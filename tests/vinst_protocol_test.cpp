@@ -365,3 +365,20 @@ TEST(VinstCommandLine, TakesEveryFlagAndRefusesNonsense)
         EXPECT_FALSE(error.empty());
     }
 }
+
+TEST(VinstCommandLine, HelpNeedsNothingElseAndListsEveryOption)
+{
+    std::string error;
+    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"-h"}, {"--dir", "/x", "--help"}}) {
+        const auto options = ParseOptions(args, error);
+        ASSERT_TRUE(options.has_value()) << error;
+        EXPECT_TRUE(options->help);
+    }
+    const std::string usage = UsageText("orba-virtual-instrument");
+    EXPECT_EQ(usage.rfind("usage: orba-virtual-instrument ", 0), 0u);
+    for (const char *flag : {"--dir", "--port", "--memory", "--log", "--no-pace", "--silent", "--answer-from",
+                             "--drop-every", "--wrong-echo", "--noise", "--split-gap", "--truncate",
+                             "--unplug-after", "--help"})
+        EXPECT_NE(usage.find(flag), std::string::npos) << flag;
+}

@@ -5,11 +5,6 @@
 
 namespace vinst {
 
-const char *const UsageText =
-    "usage: vinst --dir DIR --port COMn [--memory FILE] [--log FILE] [--no-pace]\n"
-    "             [--silent] [--answer-from K] [--drop-every K] [--wrong-echo M]\n"
-    "             [--noise N] [--split-gap MS] [--truncate N] [--unplug-after N]\n";
-
 namespace {
 
 std::optional<int> ParseCount(const std::string &text)
@@ -45,6 +40,31 @@ std::map<std::string, std::string Options::*> TextFlags()
 
 }  // namespace
 
+std::string UsageText(const std::string &program)
+{
+    return "usage: " + program + " --dir DIR --port COMn [options]\n"
+           "Plays the breath-alcohol instrument on a pseudo-terminal: makes DIR/COMn a\n"
+           "link to it and answers every request of the program, until SIGTERM or SIGINT.\n"
+           "\n"
+           "  --dir DIR          directory in which the port's link is made\n"
+           "  --port COMn        name of the link, e.g. COM1\n"
+           "  --memory FILE      memory image: loaded when FILE exists, saved at exit;\n"
+           "                     without it, a few months of tests made up afresh\n"
+           "  --log FILE         writes every frame received and every reply\n"
+           "  --no-pace          answers at once instead of at 19200 baud\n"
+           "  -h, --help         shows this text\n"
+           "\n"
+           "Faults, for trying the program on a bad line:\n"
+           "  --silent           never answers\n"
+           "  --answer-from K    leaves requests 1 to K-1 unanswered\n"
+           "  --drop-every K     leaves every K-th request unanswered\n"
+           "  --wrong-echo M     echoes a wrong address in the first M replies\n"
+           "  --noise N          sends N bytes of line noise before each reply\n"
+           "  --split-gap MS     sends each reply in two halves MS milliseconds apart\n"
+           "  --truncate N       leaves out the last N bytes of each reply\n"
+           "  --unplug-after N   goes off the line after N requests\n";
+}
+
 std::optional<Options> ParseOptions(const std::vector<std::string> &args, std::string &error)
 {
     Options options;
@@ -52,6 +72,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string> &args, std::s
     const auto texts = TextFlags();
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string &flag = args[i];
+        if (flag == "--help" || flag == "-h") {
+            options.help = true;
+            return options;
+        }
         if (flag == "--no-pace") {
             options.paced = false;
             continue;

@@ -15,10 +15,12 @@ struct Options {
     std::string memoryFile;   // image loaded at start (when present) and saved at exit
     std::string logFile;      // traffic log
     bool paced = true;        // replies at the pace of 19200 baud
+    bool help = false;        // --help: print the usage, run nothing
     FaultFlags faults;
 };
 
-extern const char *const UsageText;
+// The options and what they do, for --help and after a refused command line.
+std::string UsageText(const std::string &program);
 
 // Nothing, with the reason in `error`, when the arguments are not usable.
 std::optional<Options> ParseOptions(const std::vector<std::string> &args, std::string &error);

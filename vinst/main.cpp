@@ -1,9 +1,8 @@
 // The virtual instrument: plays the breath-alcohol instrument on a
 // pseudo-terminal, for the program's tests and for demonstrations.
 //
-//   vinst --dir DIR --port COMn [--memory FILE] [--log FILE] [--no-pace]
-//         [--silent] [--answer-from K] [--drop-every K] [--wrong-echo M]
-//         [--noise N] [--split-gap MS] [--truncate N] [--unplug-after N]
+//   vinst --dir DIR --port COMn [--memory FILE] [--log FILE] [--no-pace] [faults]
+//   vinst --help
 //
 // SIGTERM or SIGINT ends it: the link goes, the memory image is saved.
 
@@ -13,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <libgen.h>
 #include <unistd.h>
 
 namespace {
@@ -42,10 +42,15 @@ bool CatchStopSignals()
 int main(int argc, char **argv)
 {
     std::string error;
+    const std::string program = ::basename(argv[0]);
     const auto options = vinst::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
-        std::fprintf(stderr, "vinst: %s\n%s", error.c_str(), vinst::UsageText);
+        std::fprintf(stderr, "%s: %s\n%s", program.c_str(), error.c_str(), vinst::UsageText(program).c_str());
         return 2;
+    }
+    if (options->help) {
+        std::fputs(vinst::UsageText(program).c_str(), stdout);
+        return 0;
     }
     if (!CatchStopSignals()) {
         std::perror("vinst");
