@@ -95,14 +95,15 @@ void TakeClockReadOnOpening(const uint8_t *registers)
     ClockYear = registers[7];
 }
 
-void TakeClockReadPlain(const uint8_t *registers)
+void TakeClockReadAsWritten(const uint8_t *registers)
 {
-    ClockSecond = registers[0];
-    ClockMinute = registers[1];
-    ClockHour = registers[2];
-    ClockDay = registers[4];
-    ClockMonth = registers[5];
-    ClockYear = registers[6];
+    const auto value = [registers](int index) { return static_cast<uint8_t>(BcdValue(registers[index])); };
+    ClockSecond = value(0);
+    ClockMinute = value(1);
+    ClockHour = value(2);
+    ClockDay = value(4);
+    ClockMonth = value(5);
+    ClockYear = value(6);
 }
 
 std::array<uint8_t, 7> ClockImageFor(int hour, int minute, int second, int day, int month, int year)
@@ -126,6 +127,17 @@ std::optional<EnteredClock> ParseEnteredClock(const std::array<QString, ClockFie
             return std::nullopt;
         }
         values[field] = *value;
+    }
+    const int daysInMonth = QDate(FirstFullYear + values[FieldYear], values[FieldMonth], 1).daysInMonth();
+    if (values[FieldDay] > daysInMonth) {
+        // Only months of 28, 29 and 30 days refuse a day.
+        error = QStringLiteral("Поле \"День\": даты %1.%2.%3 нет, в этом месяце %4 дней.\n"
+                               "Время и дата в прибор не записаны.")
+                    .arg(TwoDigits(values[FieldDay]), TwoDigits(values[FieldMonth]))
+                    .arg(FirstFullYear + values[FieldYear])
+                    .arg(daysInMonth);
+        badField = FieldDay;
+        return std::nullopt;
     }
     return EnteredClock{values[FieldHour], values[FieldMinute], values[FieldSecond],
                         values[FieldDay],  values[FieldMonth],  values[FieldYear]};

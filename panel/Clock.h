@@ -44,10 +44,11 @@ int BcdValue(uint8_t x);
 // panel makes when it opens from the menu "Часы".
 void TakeClockReadOnOpening(const uint8_t *registers);
 
-// The same ten registers taken as plain numbers, in the layout the writes
-// use: seconds, minutes, hours at 0..2, day, month, year at 4..6. The read of
-// the button "Считать".
-void TakeClockReadPlain(const uint8_t *registers);
+// The same ten registers in the layout and the encoding of the two writes:
+// seconds, minutes, hours at 0..2, day, month, year at 4..6, each packed BCD
+// without a mask, so that writing back the values read sends the same bytes.
+// The read of the button "Считать", of "Наблюд." and of the read-backs.
+void TakeClockReadAsWritten(const uint8_t *registers);
 
 // The clock image for the given moment; byte 3 is always 0.
 std::array<uint8_t, 7> ClockImageFor(int hour, int minute, int second, int day, int month, int year);
@@ -67,7 +68,8 @@ struct EnteredClock {
 
 // The typed texts checked and converted: hours 0..23, minutes and seconds
 // 0..59, day 1..31, month 1..12, year 0..99 or 2000..2099 (kept as two
-// digits). Nothing, with the operator's message in `error` and the field in
+// digits, the years 2000..2099), and the day one that its month has in that
+// year. Nothing, with the operator's message in `error` and the field in
 // `badField`, when a field holds no whole number or one out of its range.
 std::optional<EnteredClock> ParseEnteredClock(const std::array<QString, ClockFieldCount> &texts, QString &error,
                                               int &badField);

@@ -334,6 +334,9 @@ QWidget *TPriborF::BuildMemoryPage()
     Reset_EEPROM = new QPushButton(QStringLiteral("Обнулить фискальную память"), page);
     Reset_EEPROM->setObjectName("Reset_EEPROM");
     Reset_EEPROM->setStyleSheet(QStringLiteral("QPushButton { color: red; font-weight: bold; }"));
+    // Enter must never ask for the erase.
+    Reset_EEPROM->setAutoDefault(false);
+    Reset_EEPROM->setDefault(false);
 
     auto *side = new QVBoxLayout;
     side->addWidget(KeyMi);
@@ -536,17 +539,17 @@ void TPriborF::ReadClockOnOpening()
     ShowClockRead(ETime, EDate, EPC);
 }
 
-bool TPriborF::ReadClockPlain()
+bool TPriborF::ReadClockAsWritten()
 {
     if (!ReadClock())
         return false;
-    TakeClockReadPlain(TransferBuffer.data());
+    TakeClockReadAsWritten(TransferBuffer.data());
     return true;
 }
 
 bool TPriborF::ReadAndShowClock(QLineEdit *time, QLineEdit *date, QLineEdit *pc)
 {
-    if (!ReadClockPlain())
+    if (!ReadClockAsWritten())
         return false;
     ShowClockRead(time, date, pc);
     FillClockFields();
@@ -579,7 +582,7 @@ void TPriborF::WriteClockAndReadBack()
 {
     // The read-back is taken into the clock values without being shown.
     if (WriteClock())
-        ReadClockPlain();
+        ReadClockAsWritten();
 }
 
 void TPriborF::KeyWrPCClick()
@@ -662,8 +665,12 @@ void TPriborF::Reset_EEPROMClick()
         {MessageKind::Warning, {}, EraseQuestion, {}, QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
     if (answer != QMessageBox::Yes)
         return;
-    if (!EraseResultMemory())
+    if (!EraseResultMemory()) {
         ShowWarning(EraseIncompleteText);
+        return;
+    }
+    // The instrument counts its tests from its first record again.
+    ForgetInstrumentRecords();
 }
 
 void TPriborF::KeyPriem1Click()

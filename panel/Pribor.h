@@ -131,7 +131,7 @@ private:
     void ShowMemPage();
 
     void FillClockFields();
-    bool ReadClockPlain();
+    bool ReadClockAsWritten();
     bool ReadAndShowClock(QLineEdit *time, QLineEdit *date, QLineEdit *pc);
     void ShowClockRead(QLineEdit *time, QLineEdit *date, QLineEdit *pc);
     void WriteClockAndReadBack();

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -291,13 +292,67 @@ void FillDefaultLists()
 
 // --- Results ---------------------------------------------------------------
 
+// The read mark in the reserved bytes 2..59 of the results file: byte 2 is
+// 1 when a mark is kept, 3 and 4 the next record (low byte first), 5 is 1
+// when the six bytes 6..11 hold the last record read, 12 and 13 the count of
+// the file that the mark belongs to. The other reserved bytes stay 0.
+// Offsets below count from byte 2.
+constexpr int MarkKept = 1;
+constexpr int MarkNextAt = 1;
+constexpr int MarkHasLastReadAt = 3;
+constexpr int MarkLastReadAt = 4;
+constexpr int MarkCountAt = 10;
+
+QByteArray ReadMarkImage(int count)
+{
+    QByteArray out(ResultsReservedBytes, '\0');
+    if (!ReadMark)
+        return out;
+    QByteArray mark;
+    AppendByte(mark, MarkKept);
+    AppendByte(mark, ReadMark->next);
+    AppendByte(mark, ReadMark->next >> 8);
+    AppendByte(mark, ReadMark->lastRead ? 1 : 0);
+    const ResultRecord lastRead = ReadMark->lastRead.value_or(ResultRecord{});
+    mark.append(reinterpret_cast<const char *>(lastRead.bytes.data()), RecordSize);
+    AppendByte(mark, count);
+    AppendByte(mark, count >> 8);
+    return out.replace(0, mark.size(), mark);
+}
+
+// The mark kept in `reserved`, when it is whole and belongs to a file of
+// `count` records.
+std::optional<InstrumentReadMark> ParseReadMark(const QByteArray &reserved, int count)
+{
+    const auto byte = [&reserved](int offset) { return static_cast<uint8_t>(reserved[offset]); };
+    const auto word = [&byte](int offset) { return byte(offset) + 256 * byte(offset + 1); };
+    if (reserved.size() != ResultsReservedBytes || byte(0) != MarkKept || word(MarkCountAt) != count)
+        return std::nullopt;
+    InstrumentReadMark mark;
+    mark.next = word(MarkNextAt);
+    const bool hasLastRead = byte(MarkHasLastReadAt) == 1;
+    if (byte(MarkHasLastReadAt) > 1 || mark.next > InstrumentRecords || (hasLastRead && mark.next == 0))
+        return std::nullopt;
+    if (hasLastRead) {
+        ResultRecord lastRead;
+        std::copy_n(reserved.cbegin() + MarkLastReadAt, RecordSize, lastRead.bytes.begin());
+        mark.lastRead = lastRead;
+    }
+    return mark;
+}
+
+int FileCount(const QByteArray &file)
+{
+    return static_cast<uint8_t>(file[0]) + 256 * static_cast<uint8_t>(file[1]);
+}
+
 QByteArray ResultsImage()
 {
     QByteArray out;
     const int count = std::clamp(ResultCount, 0, ResultSlots);
     AppendByte(out, count);
     AppendByte(out, count >> 8);
-    out.append(QByteArray(ResultsReservedBytes, '\0'));
+    out.append(ReadMarkImage(count));
     for (const ResultRecord &record : Results)
         out.append(reinterpret_cast<const char *>(record.bytes.data()), RecordSize);
     return out;
@@ -312,9 +367,13 @@ void ParseResults(ByteReader &in)
     in.Byte(high);
     count += high * 256;
 
+    QByteArray reserved(ResultsReservedBytes, '\0');
+    const bool whole = in.Take(ResultsReservedBytes, reserved);
+    ReadMark = whole ? ParseReadMark(reserved, count) : std::nullopt;
+
     // A file shorter than its count holds fewer records than it says.
     int slotsRead = 0;
-    if (in.Skip(ResultsReservedBytes)) {
+    if (whole) {
         for (ResultRecord &record : Results) {
             if (!in.Take(record.bytes))
                 break;
@@ -381,6 +440,22 @@ bool SaveResults()
 bool LoadResults()
 {
     return LoadFixedFile(ResultsFileName, ResultsFileSize, SaveResults, ParseResults);
+}
+
+bool ForgetInstrumentRecords()
+{
+    ReadMark = InstrumentReadMark{};
+    QFile file(ResultsFileName);
+    if (!file.exists())
+        return true;   // the mark goes into the file when it is made
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = file.read(ResultsFileSize + 1);
+    file.close();
+    if (bytes.size() != ResultsFileSize)
+        return false;
+    bytes.replace(2, ResultsReservedBytes, ReadMarkImage(FileCount(bytes)));
+    return ReplaceFile(ResultsFileName, bytes);
 }
 
 void MakeDailyFileName(const QDate &today)

@@ -26,10 +26,18 @@ bool LoadConfig();
 bool SaveLists();
 bool LoadLists();
 
-// orbisk_a.dat: ResultCount and all 9300 slots of Results. A missing file is
-// created from the results in memory.
+// orbisk_a.dat: ResultCount, the read mark (store/OrbADat.h) in the reserved
+// header bytes, and all 9300 slots of Results. A missing file is created from
+// the results in memory. A file without a mark, or with a mark that does not
+// belong to its count, loads without one.
 bool SaveResults();
 bool LoadResults();
+
+// After the instrument's memory of tests was erased: the next step reads
+// from its first record. The mark is put into the results file at once,
+// every other byte of it kept; false when the file could not take it (the
+// next step then finds the instrument's memory changed).
+bool ForgetInstrumentRecords();
 
 // Refreshes the PC date parts and sets DailyFileName to "DD_MM.txt".
 void MakeDailyFileName();

@@ -2,6 +2,8 @@
 
 #include "store/FileGuard.h"
 
+#include <algorithm>
+
 int PortNumber;
 QString PortName;
 int SensorNumber;
@@ -15,6 +17,7 @@ std::array<QByteArray, ListCount + 1> ListNames;
 std::array<std::array<QByteArray, PersonsPerList>, ListCount + 1> PersonNames;
 std::array<ResultRecord, ResultSlots> Results;
 int ResultCount;
+std::optional<InstrumentReadMark> ReadMark;
 
 int RefDateCode;
 bool EndFound;
@@ -45,6 +48,7 @@ void ResetDataModel()
         list.fill(QByteArray());
     Results.fill(ResultRecord{});
     ResultCount = 0;
+    ReadMark.reset();
 
     RefDateCode = 0;
     EndFound = false;
@@ -59,6 +63,11 @@ void ResetDataModel()
 
     SensorNote = QByteArray(20, ' ');
     ForgetFileHistory();
+}
+
+int NextInstrumentRecord()
+{
+    return ReadMark ? ReadMark->next : std::clamp(ResultCount, 0, InstrumentRecords);
 }
 
 void SetToday(const QDate &today)

@@ -12,6 +12,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 // Configuration values (orbisk_m.cnf).
 constexpr int SensorTableSize = 36;      // words 0..31 are saved
@@ -38,6 +39,24 @@ extern std::array<QByteArray, ListCount + 1> ListNames;
 extern std::array<std::array<QByteArray, PersonsPerList>, ListCount + 1> PersonNames;
 extern std::array<ResultRecord, ResultSlots> Results;
 extern int ResultCount;                  // valid records at the start of Results
+
+// Where the next step reads in the instrument's memory of tests: the index
+// of its next unread record, and the six bytes of the record before it as
+// they were read (none at index 0). A step first reads that record again:
+// when it differs, the instrument's memory is not the one read before.
+// Saved with the results; unknown until a read or the results file sets it.
+struct InstrumentReadMark {
+    int next = 0;
+    std::optional<ResultRecord> lastRead;
+
+    bool operator==(const InstrumentReadMark &) const = default;
+};
+extern std::optional<InstrumentReadMark> ReadMark;
+constexpr int InstrumentRecords = 1500;  // instrument addresses 9216 .. 18215
+
+// The record a step starts from: the read mark's, or without one ResultCount
+// (which may read a record twice, but never misses one).
+int NextInstrumentRecord();
 
 // State of the last scan of Results (store/ResultRecord.h).
 extern int RefDateCode;                  // date code that stale records are judged against

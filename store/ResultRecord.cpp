@@ -37,11 +37,22 @@ QString ResultText(const ResultRecord &record)
 }
 
 constexpr int CodeYears = 16;
-constexpr int LastRewritingYear = 2025;
+constexpr int LastYearReadingTenAs14 = 2025;
 
-int RecordYear(const ResultRecord &record)
+int YearOfDateCode(int dateCode)
 {
-    return YearOfCode(record.YearCode(), PcYear());
+    return YearOfCode(NormaliseYear(dateCode >> 4), PcYear());
+}
+
+bool IsRealMonth(int month)
+{
+    return month >= 1 && month <= 12;
+}
+
+// Months in time order: (year, month) as one number.
+int MonthOrder(int dateCode)
+{
+    return YearOfDateCode(dateCode) * 16 + (dateCode & 0x0F);
 }
 
 ViewTexts BlankViewTexts()
@@ -72,10 +83,19 @@ int RecordDateKey(const ResultRecord &record)
     return DateKeyOf(RecordYear(record), record.Month(), record.Day());
 }
 
-void NormaliseYear(ResultRecord &record)
+int NormaliseYear(int yearCode)
 {
-    if (record.YearCode() == 0x0A && PcYear() <= LastRewritingYear)
-        record.bytes[2] = static_cast<uint8_t>(0xE0 | record.Month());
+    return yearCode == 0x0A && PcYear() <= LastYearReadingTenAs14 ? 0x0E : yearCode;
+}
+
+int RecordYear(const ResultRecord &record)
+{
+    return YearOfDateCode(record.DateCode());
+}
+
+bool HasImpossibleDate(const ResultRecord &record)
+{
+    return !IsRealMonth(record.Month()) || record.Day() == 0;
 }
 
 int TodayDateCode(const QDate &today)
@@ -91,7 +111,7 @@ int TodayDateCode()
 
 bool IsStale(int dateCode, int reference)
 {
-    return dateCode < reference && (dateCode >= 0x78 || dateCode + 0x30 >= reference);
+    return IsRealMonth(reference & 0x0F) && MonthOrder(dateCode) < MonthOrder(reference);
 }
 
 void ScanResults()
@@ -100,8 +120,7 @@ void ScanResults()
     EndFound = false;
     ResultCount = std::clamp(ResultCount, 0, ResultSlots);
     for (int r = 0; r < ResultCount; ++r) {
-        ResultRecord &record = Results[r];
-        NormaliseYear(record);
+        const ResultRecord &record = Results[r];
         if (record.IsEnd()) {
             ResultCount = r;
             EndFound = true;
@@ -115,9 +134,8 @@ ViewTexts DecodeForView(int slot)
 {
     if (!IsSlot(slot))
         return BlankViewTexts();
-    ResultRecord &record = Results[slot];
-    NormaliseYear(record);
-    if (record.ListNo() > ListCount || IsStale(record.DateCode(), RefDateCode))
+    const ResultRecord &record = Results[slot];
+    if (record.ListNo() > ListCount || HasImpossibleDate(record) || IsStale(record.DateCode(), RefDateCode))
         return BlankViewTexts();
 
     ViewTexts texts;

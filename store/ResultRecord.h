@@ -66,26 +66,34 @@ int YearCodeOf(int year);
 int DateKeyOf(int year, int month, int day);
 int RecordDateKey(const ResultRecord &record);
 
-// Until 2025, year code 10 was read as 14 and the record rewritten so (the
-// change is saved with the results). From 2026 on code 10 is the current
-// year and is kept as it came.
-void NormaliseYear(ResultRecord &record);
+// Until 2025, year code 10 is read as 14. From 2026 on code 10 is the
+// current year. The stored bytes are never changed for it.
+int NormaliseYear(int yearCode);
+
+// The year a record stands for under both rules above, the one year rule of
+// every window: for texts, search keys and the judging of stale records.
+int RecordYear(const ResultRecord &record);
+
+// A date that no calendar holds: month 0 or 13..15, or day 0.
+bool HasImpossibleDate(const ResultRecord &record);
 
 // Refreshes TodayYear2, TodayMonth and TodayDay from the date and returns the
 // date code of its month: the year's code x 16 + month.
 int TodayDateCode();
 int TodayDateCode(const QDate &today);
 
-// A record dated before the reference month is stale, unless the year digit
-// has evidently wrapped from 9 to 0 between them.
+// A record dated in a month before the reference month is stale; both date
+// codes are read with the one year rule. A reference without a real month
+// (code 0 when nothing has been counted) makes nothing stale.
 bool IsStale(int dateCode, int reference);
 
 // Cuts ResultCount at the first end record (setting EndFound) and leaves the
 // date code of the last counted record in RefDateCode.
 void ScanResults();
 
-// Texts of slot `slot` for the results grid; invalid and stale records, and
-// slots outside Results, give blanks of the columns' widths.
+// Texts of slot `slot` for the results grid; invalid and stale records,
+// records of impossible dates, and slots outside Results, give blanks of the
+// columns' widths.
 ViewTexts DecodeForView(int slot);
 
 // Fills `entry` from slot `slot` for the statistics tables.

@@ -105,7 +105,7 @@ TEST(ClockPacking, EnteredValuesAreCheckedFieldByField)
         {FieldHour, "24"},   {FieldHour, ""},      {FieldHour, "1a"},   {FieldMinute, "60"},
         {FieldSecond, "-1"}, {FieldSecond, "+5"},  {FieldDay, "0"},     {FieldDay, "32"},
         {FieldMonth, "0"},   {FieldMonth, "13"},   {FieldYear, "100"},  {FieldYear, "1999"},
-        {FieldYear, "2100"}, {FieldYear, "99999999999"},
+        {FieldYear, "2100"}, {FieldYear, "99999999999"}, {FieldDay, "31"},   // 31 September
     };
     const QStringList names{"Часы", "Минуты", "Секунды", "День", "Месяц", "Год"};
     for (const auto &[field, text] : bad) {
@@ -118,6 +118,25 @@ TEST(ClockPacking, EnteredValuesAreCheckedFieldByField)
     }
 }
 
+TEST(ClockPacking, TheDayMustExistInItsMonth)
+{
+    QString error;
+    int badField = -1;
+    const auto accepted = [&](const char *day, const char *month, const char *year) {
+        return ParseEnteredClock({"10", "00", "00", day, month, year}, error, badField).has_value();
+    };
+    EXPECT_FALSE(accepted("31", "02", "2023"));
+    EXPECT_EQ(badField, int(FieldDay));
+    EXPECT_TRUE(error.startsWith("Поле \"День\"")) << error.toStdString();
+    EXPECT_TRUE(error.contains("31.02.2023")) << error.toStdString();
+    EXPECT_FALSE(accepted("29", "02", "23"));
+    EXPECT_FALSE(accepted("31", "04", "2024"));
+    EXPECT_TRUE(accepted("29", "02", "2024"));
+    EXPECT_TRUE(accepted("29", "02", "00"));   // 2000 was a leap year
+    EXPECT_TRUE(accepted("30", "04", "24"));
+    EXPECT_TRUE(accepted("31", "12", "99"));
+}
+
 TEST(ClockPacking, CorrectionEntries)
 {
     ASSERT_EQ(CorrectionEntryTexts.size(), int(CorrectionSteps.size()));
@@ -126,6 +145,9 @@ TEST(ClockPacking, CorrectionEntries)
     EXPECT_EQ(CorrectionFromEntry("3   минуты", true), 63);
     EXPECT_FALSE(CorrectionFromEntry("", false));
     EXPECT_FALSE(CorrectionFromEntry("2 минуты", false));
+    EXPECT_EQ(CorrectionByteOf(12, false), 31);
+    EXPECT_FALSE(CorrectionByteOf(13, false));
+    EXPECT_FALSE(CorrectionByteOf(-1, true));
 }
 
 TEST_F(PanelClock, OpeningFromTheClockMenuDecodesTheRegisters)
@@ -141,10 +163,10 @@ TEST_F(PanelClock, OpeningFromTheClockMenuDecodesTheRegisters)
     // The fields hold the PC time and date; the read does not refill them.
     EXPECT_EQ(fields(), (QStringList{"14", "07", "30", "05", "03", "09"}));
 
-    // "Считать" takes the same registers as plain numbers.
+    // "Считать" takes the registers in the layout of the writes, BCD unmasked.
     p.panel.KeyPriem->click();
     EXPECT_EQ(p.newFrames(), std::vector{ClockRead});
-    EXPECT_EQ(p.panel.ETime->text(), "82:48:69");
+    EXPECT_EQ(p.panel.ETime->text(), "52:30:45");
     EXPECT_EQ(p.panel.EDate->text(), "09-00-00");
     EXPECT_EQ(fields(), (QStringList{"14", "07", "30", "09", "00", "00"}));
 
@@ -154,6 +176,39 @@ TEST_F(PanelClock, OpeningFromTheClockMenuDecodesTheRegisters)
     ASSERT_EQ(p.rig.messages.texts().size(), 1);
     EXPECT_TRUE(p.rig.messages.texts()[0].contains("\"Месяц\""));
     EXPECT_FALSE(p.panel.KeyWrData->isChecked());
+}
+
+// A read followed by a write of the values shown sends back the date that
+// was read; a date that does not exist is not sent.
+TEST_F(PanelClock, ReadingAndWritingBackKeepsTheInstrumentsDate)
+{
+    ASSERT_TRUE(p.setInstrumentRegisters(Hex("00 00 10 00 05 01 25 00")));   // 10:00:00 5.01.2025
+    p.panel.KeyPriem->click();
+    EXPECT_EQ(p.panel.EDate->text(), "05-01-25");
+    EXPECT_EQ(fields().mid(3), (QStringList{"05", "01", "25"}));
+    p.newFrames();
+    p.panel.KeyWrData->click();
+    const std::vector<QByteArray> frames = p.newFrames();
+    ASSERT_EQ(frames.size(), 5u);
+    EXPECT_EQ(frames[2], RegisterFrame(0x1D, 0x05, 0x01));
+    EXPECT_EQ(frames[3], RegisterFrame(0x1F, 0x25, 0));
+    EXPECT_EQ(std::tuple(ClockDay, ClockMonth, ClockYear), std::tuple(5, 1, 25));
+
+    // After the program's own write of the PC time, "Считать" shows it.
+    p.panel.KeyWrPC->click();
+    p.panel.KeyPriem->click();
+    EXPECT_TRUE(p.panel.ETime->text().startsWith("14:07:")) << p.panel.ETime->text().toStdString();
+    EXPECT_EQ(p.panel.EDate->text(), "05-03-09");
+
+    p.newFrames();
+    for (const char *year : {"2023", "2024"}) {
+        enter({"10", "00", "00", "29", "02", year});
+        p.panel.KeyWrData->click();
+    }
+    EXPECT_EQ(p.newFrames().size(), 5u);
+    EXPECT_EQ(std::tuple(ClockDay, ClockMonth, ClockYear), std::tuple(29, 2, 24));
+    ASSERT_EQ(p.rig.messages.texts().size(), 1);
+    EXPECT_TRUE(p.rig.messages.texts()[0].contains("\"День\""));
 }
 
 TEST_F(PanelClock, OpeningWithoutTheClockFlagReadsNothing)
@@ -173,9 +228,8 @@ TEST_F(PanelClock, WritingThePcTimeSendsItsImageAndReadsItBack)
     EXPECT_EQ(p.newFrames(), WriteAndReadBackFrames(image));
     EXPECT_FALSE(p.panel.KeyWrPC->isChecked());
 
-    // The read-back is taken as plain numbers and not shown.
-    EXPECT_EQ(std::tuple(ClockHour, ClockMinute, ClockDay, ClockMonth, ClockYear),
-              std::tuple(0x14, 0x07, 0x05, 0x03, 0x09));
+    // The read-back is taken as "Считать" takes it and not shown.
+    EXPECT_EQ(std::tuple(ClockHour, ClockMinute, ClockDay, ClockMonth, ClockYear), std::tuple(14, 7, 5, 3, 9));
     EXPECT_EQ(p.panel.ETime->text(), "?\?:?\?:?\?");
     EXPECT_TRUE(p.rig.messages.texts().isEmpty());
 }
@@ -187,7 +241,6 @@ TEST_F(PanelClock, WritingTheEnteredValues)
     const std::array<uint8_t, 7> image{0x59, 0x59, 0x23, 0x00, 0x31, 0x12, 0x09};
     EXPECT_EQ(ClockImage, image);
     EXPECT_EQ(p.newFrames(), WriteAndReadBackFrames(image));
-    EXPECT_EQ(std::tuple(ClockDay, ClockMonth, ClockYear), std::tuple(0x31, 0x12, 0x09));
 
     enter({"23", "59", "59", "31", "12", "09"});
     p.panel.KeyWrData->click();
@@ -253,7 +306,7 @@ TEST_F(PanelClock, WatchReadsTwentyOneTimes)
     WatchMode = true;   // whatever the watch found, it leaves
     p.panel.KeyKrug->click();
     EXPECT_EQ(p.newFrames(), std::vector<QByteArray>(21, ClockRead));
-    EXPECT_EQ(p.panel.ETime->text(), "82:48:69");
+    EXPECT_TRUE(p.panel.ETime->text().startsWith("52:30:4")) << p.panel.ETime->text().toStdString();
     EXPECT_EQ(fields(), (QStringList{"14", "07", "30", "09", "00", "00"}));
     EXPECT_FALSE(p.panel.KeyKrug->isChecked());
     EXPECT_TRUE(WatchMode);
@@ -281,7 +334,7 @@ TEST_F(PanelClock, CorrectionPageReadsTheClockIntoItsOwnFields)
     p.panel.KeyPriem1->click();
     EXPECT_EQ(p.newFrames(), std::vector{ClockRead});
     EXPECT_EQ(p.panel.PageControl->currentIndex(), int(TPriborF::PageCorrection));
-    EXPECT_EQ(p.panel.ETime1->text(), "82:48:69");
+    EXPECT_TRUE(p.panel.ETime1->text().startsWith("52:30:4")) << p.panel.ETime1->text().toStdString();
     EXPECT_EQ(p.panel.EDate1->text(), "09-00-00");
     EXPECT_EQ(p.panel.EPC1->text(), "14:07:30");
     EXPECT_EQ(p.panel.ETime->text(), "?\?:?\?:?\?");

@@ -5,8 +5,12 @@
 
 #include "exchange/ExchVars.h"
 #include "panel/MemPage.h"
+#include "store/OrbACfg.h"
+#include "store/OrbADat.h"
 
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
 #include <QTableWidget>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -193,13 +197,42 @@ TEST_F(PanelErase, RefusedAtTheQuestion)
     EXPECT_EQ(instrumentMemory(), memory);
 }
 
+// The next step reads the instrument from its first record again; the
+// results file keeps every test.
 TEST_F(PanelErase, ConfirmedItWritesExactlyTheResultMemory)
 {
+    Results[0].bytes = {1, 2, 0xAC, 0x41, 0x05, 0x02};
+    ResultCount = 1;
+    ReadMark = InstrumentReadMark{120, Results[0]};
+    ASSERT_TRUE(SaveResults());
+    const QByteArray file = ReadWholeFile(ResultsFileName);
+
     MessageRecorder yes(QMessageBox::Yes);
     p.panel.Reset_EEPROM->click();
     EXPECT_EQ(yes.messages().size(), 1u);   // the question alone
     EXPECT_EQ(p.newFrames().size(), 2247u);
     EXPECT_EQ(instrumentMemory(), Erased(memory, 9216, 18216));
+
+    ReadMark.reset();
+    ASSERT_TRUE(LoadResults());
+    EXPECT_EQ(ReadMark, InstrumentReadMark{});
+    EXPECT_EQ(Results[0].bytes, (std::array<uint8_t, 6>{1, 2, 0xAC, 0x41, 0x05, 0x02}));
+    EXPECT_EQ(ReadWholeFile(ResultsFileName).mid(14), file.mid(14));
+    ResetDataModel();
+}
+
+// Enter on the memory page never asks for the erase.
+TEST_F(PanelErase, EnterIsNotTheErase)
+{
+    MessageRecorder yes(QMessageBox::Yes);
+    p.open(false, false, false, false);
+    p.panel.PageControl->setCurrentIndex(TPriborF::PageMemory);
+    p.panel.Reset_EEPROM->setFocus();
+    QTest::keyClick(p.panel.Reset_EEPROM, Qt::Key_Return);
+    QTest::keyClick(&p.panel, Qt::Key_Enter);
+    EXPECT_TRUE(yes.messages().empty());
+    EXPECT_TRUE(p.newFrames().empty());
+    p.panel.hide();
 }
 
 TEST_F(PanelErase, TheExchangeWindowsExitStopsTheErase)

@@ -209,6 +209,56 @@ TEST_F(StoreFiles, ShortConfigurationSavedAgainKeepsEveryByteItHeld)
     EXPECT_EQ(saved.mid(20, 4).toHex(), QByteArray("77990203"));
 }
 
+// The read mark lives in the reserved header bytes, with the count it
+// belongs to; the file's size and every other byte are as before.
+TEST_F(StoreFiles, ReadMarkKeptInTheReservedBytes)
+{
+    const ResultRecord last{{0x03, 0x07, 0xAC, 0x41, 0x05, 0x02}};
+    ResultCount = 300;
+    Results[0].bytes = {1, 5, 0x93, 0x2A, 0x8F, 0x0F};
+    ReadMark = InstrumentReadMark{298, last};
+    ASSERT_TRUE(SaveResults());
+    const QByteArray file = FileBytes(ResultsFileName);
+    ASSERT_EQ(file.size(), ResultsFileSize);
+    EXPECT_EQ(file.left(14).toHex(), "2c01" "01" "2a01" "01" "0307ac410502" "2c01");
+    EXPECT_EQ(file.mid(14, 46), QByteArray(46, '\0'));
+    EXPECT_EQ(file.mid(60, 6).toHex(), "0105932a8f0f");
+
+    ResetDataModel();
+    ASSERT_TRUE(LoadResults());
+    EXPECT_EQ(ReadMark, (InstrumentReadMark{298, last}));
+    EXPECT_EQ(NextInstrumentRecord(), 298);
+
+    // Without a mark, or with one of another count, the count says where to
+    // read: records may come twice, none is missed.
+    const auto loadedMark = [this, &file](int offset, const QByteArray &hex) {
+        const QByteArray patch = QByteArray::fromHex(hex);
+        PutFile(ResultsFileName, QByteArray(file).replace(offset, patch.size(), patch));
+        ReadMark = InstrumentReadMark{5, {}};
+        EXPECT_TRUE(LoadResults());
+        return ReadMark;
+    };
+    EXPECT_EQ(loadedMark(2, QByteArray(58 * 2, '0')), std::nullopt);
+    EXPECT_EQ(NextInstrumentRecord(), 300);
+    EXPECT_EQ(loadedMark(12, "2d"), std::nullopt);
+    EXPECT_EQ(loadedMark(3, "dd05"), std::nullopt);   // past record 1499
+    EXPECT_EQ(loadedMark(5, "02"), std::nullopt);
+    EXPECT_EQ(loadedMark(3, "0000"), std::nullopt);   // a last record before record 0
+    EXPECT_EQ(loadedMark(5, "00"), (InstrumentReadMark{298, {}}));
+    EXPECT_EQ(loadedMark(3, "dc05"), (InstrumentReadMark{1500, last}));
+
+    // After an erase of the instrument the file takes a mark at record 0 and
+    // keeps everything else.
+    PutFile(ResultsFileName, file);
+    ASSERT_TRUE(ForgetInstrumentRecords());
+    EXPECT_EQ(ReadMark, InstrumentReadMark{});
+    const QByteArray erased = FileBytes(ResultsFileName);
+    EXPECT_EQ(erased.mid(2, 12).toHex(), "01" "0000" "00" "000000000000" "2c01");
+    EXPECT_EQ(erased.left(2) + erased.mid(14), file.left(2) + file.mid(14));
+    ASSERT_TRUE(LoadResults());
+    EXPECT_EQ(NextInstrumentRecord(), 0);
+}
+
 // A results file cut off inside its records holds only the records that are
 // there, whatever its count says.
 TEST_F(StoreFiles, ResultCountIsBoundedByTheRecordsTheFileHolds)

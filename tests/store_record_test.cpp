@@ -89,19 +89,27 @@ TEST_F(StoreRecords, LateHoursAndTheLastDayOfAMonth)
     EXPECT_EQ(stat.DateKey, DateKeyOf(2025, 3, 31));   // keys count full years
 }
 
-TEST_F(StoreRecords, YearCodeTenIsReadAsFourteen)
+// The rule is one of reading: the stored bytes stay as the instrument wrote
+// them, so that a later PC year reads them anew.
+TEST_F(StoreRecords, YearCodeTenIsReadAsFourteenWithoutRewritingIt)
 {
     Results[0] = WithDateCode(1, 0xA4);
     Results[1] = WithDateCode(1, 0xB4);
     ResultCount = 2;
     ScanResults();
-    EXPECT_EQ(Results[0].DateCode(), 0xE4);
+    EXPECT_EQ(Results[0].DateCode(), 0xA4);
     EXPECT_EQ(Results[1].DateCode(), 0xB4);
+    EXPECT_EQ(RefDateCode, 0xB4);
 
-    Results[2] = WithDateCode(1, 0xA4);
     RefDateCode = 0;
-    EXPECT_EQ(DecodeForView(2).Date, " 5.04.2014");
-    EXPECT_EQ(Results[2].DateCode(), 0xE4);
+    EXPECT_EQ(DecodeForView(0).Date, " 5.04.2014");
+    StatEntry stat;
+    DecodeForStat(0, stat);
+    EXPECT_EQ(stat.DateText, "5.04.2014");
+    EXPECT_EQ(Results[0].DateCode(), 0xA4);
+
+    FixPcNow(QDateTime(QDate(2026, 4, 5), QTime(9, 0)));
+    EXPECT_EQ(DecodeForView(0).Date, " 5.04.2026");
 }
 
 // From 2026 on, code 10 is the current year: it is kept, shown and searched
@@ -130,24 +138,53 @@ TEST_F(StoreRecords, YearCodesFollowThePcYear)
     EXPECT_EQ(stat.DateKey, DateKeyOf(2026, 12, 5));
 }
 
-TEST_F(StoreRecords, StaleInvalidAndMissingRowsAreBlank)
+// Both date codes are read as full years, as the statistics window reads
+// them: a month before the reference is stale however the year code wrapped.
+TEST_F(StoreRecords, StaleMeansAnEarlierMonthInFullYears)
 {
-    EXPECT_TRUE(IsStale(0x93, 0x95));
-    EXPECT_FALSE(IsStale(0x05, 0x95));   // the year digit has wrapped from 9 to 0
-    EXPECT_TRUE(IsStale(0x70, 0x95));    // 0x70 + 0x30 reaches 0x95
-    EXPECT_FALSE(IsStale(0x96, 0x95));
-    EXPECT_TRUE(IsStale(0x78, 0xC0));    // codes from 0x78 never count as wrapped
+    struct Case {
+        QDate pc;
+        QDate record;
+        QDate reference;
+        bool stale;
+    };
+    const Case cases[] = {
+        {{2026, 12, 8}, {2026, 12, 1}, {2026, 12, 31}, false},   // the same month
+        {{2026, 12, 8}, {2026, 11, 30}, {2026, 12, 1}, true},    // the month before
+        {{2026, 12, 8}, {2011, 1, 1}, {2026, 12, 1}, true},    // far back, a code above the reference
+        {{2026, 12, 8}, {2023, 1, 5}, {2026, 12, 1}, true},
+        {{2026, 12, 8}, {2021, 5, 5}, {2026, 12, 1}, true},
+        {{2027, 1, 3}, {2026, 12, 31}, {2027, 1, 1}, true},      // across a year end
+        {{2027, 1, 3}, {2027, 1, 2}, {2026, 12, 1}, false},
+        {{2032, 1, 3}, {2031, 12, 31}, {2032, 1, 1}, true},      // code 15 before code 0
+        {{2032, 1, 3}, {2032, 1, 2}, {2031, 12, 1}, false},
+        {{2032, 1, 3}, {2030, 6, 1}, {2032, 1, 1}, true},
+    };
+    for (const Case &c : cases) {
+        FixPcNow(QDateTime(c.pc, QTime(12, 0)));
+        const int code = YearCodeOf(c.record.year()) * 16 + c.record.month();
+        const int reference = YearCodeOf(c.reference.year()) * 16 + c.reference.month();
+        EXPECT_EQ(IsStale(code, reference), c.stale) << c.record.toString().toStdString();
+    }
+    EXPECT_FALSE(IsStale(0x93, 0));   // nothing counted: no reference
+}
 
+TEST_F(StoreRecords, InvalidStaleAndImpossibleRowsAreBlank)
+{
     RefDateCode = 0x95;
     Results[0] = WithDateCode(1, 0x93);
     Results[1] = WithDateCode(9, 0x95);
     Results[2] = WithDateCode(127, 0x95);
-    Results[3] = WithDateCode(1, 0x05);
+    Results[3] = WithDateCode(1, 0x96);
+    Results[4] = WithDateCode(0, 0x90);   // month 0
+    Results[5] = WithDateCode(0, 0x9D);   // month 13
+    Results[6] = WithDateCode(1, 0x96);
+    Results[6].bytes[3] &= 0x07;          // day 0
     const QStringList blanks = {QString(16, ' '), QString(15, ' '), QString(10, ' '),
                                 QString(5, ' '), QString(3, ' ')};
-    for (int slot : {0, 1, 2, -1, ResultSlots})
+    for (int slot : {0, 1, 2, 4, 5, 6, -1, ResultSlots})
         EXPECT_EQ(Columns(DecodeForView(slot)), blanks) << slot;
-    EXPECT_EQ(DecodeForView(3).Date, " 5.05.2016");
+    EXPECT_EQ(DecodeForView(3).Date, " 5.06.2025");
 }
 
 // Lists 9..127 have no names; the statistics must not reach past list 8.

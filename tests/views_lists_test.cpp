@@ -16,6 +16,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
@@ -190,6 +191,28 @@ TEST_F(ListsWindow, StatisticsOpenedFromTheListsAreNotBlocked)
                       stat.Key_Exit->mapTo(&stat, stat.Key_Exit->rect().center()));
     QCoreApplication::processEvents();
     EXPECT_FALSE(stat.isVisible());
+}
+
+// A list file that cannot take the edits: the operator is told once, and the
+// statistics window shows the edits instead of reading the old file over them.
+TEST_F(ListsWindow, AFailedSaveBeforeTheStatisticsKeepsTheEdits)
+{
+    ASSERT_TRUE(SaveResults());
+    Open();
+    const QByteArray file = ReadWholeFile(ListFileName);
+    ASSERT_TRUE(QFile::setPermissions(ListFileName, QFile::ReadOwner));
+    window.GridFIO->item(5, 1)->setText(QStringLiteral("Петров"));
+
+    for (int click = 0; click < 2; ++click) {
+        window.GridFIODblClick(5);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(stat.box_FIO->currentText(), "Петров          ");
+        EXPECT_EQ(FromCp1251(PersonNames[1][4]), "Петров          ");
+    }
+    EXPECT_EQ(rig.messages.texts().size(), 1);
+    EXPECT_TRUE(rig.messages.texts().value(0).contains(ListFileName));
+    EXPECT_EQ(ReadWholeFile(ListFileName), file);
+    stat.hide();
 }
 
 TEST_F(ListsWindow, ClearingTouchesOnlyTheCurrentListInMemory)

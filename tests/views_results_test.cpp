@@ -6,19 +6,23 @@
 #include "TestRecords.h"
 
 #include "exchange/ExchVars.h"
+#include "exchange/Transfers.h"
 #include "store/Cp1251.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 #include "views/Res.h"
+#include "views/Stat.h"
 #include "views/ResultGrid.h"
 #include "views/ResultSteps.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
+#include <QLabel>
 #include <QTableView>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -48,6 +52,19 @@ QByteArray PageRead(int record, int count)
     return Hex("3A 06 01") + char(address & 0xFF) + char(address >> 8) + char(6 * count);
 }
 
+QByteArray RecordRead(int record)
+{
+    return PageRead(record, 1);
+}
+
+// Writes `records` into the instrument from record `first` on, as tests made
+// since the last read.
+bool MakeTests(int first, const std::vector<ResultRecord> &records)
+{
+    FillBuffer(RecordBytes(records));
+    return WriteMemory(9216 + 6 * first, 6 * int(records.size()));
+}
+
 QStringList Row(const TResF &window, int row)
 {
     QStringList cells;
@@ -71,9 +88,28 @@ protected:
         rig.messages.clear();
     }
 
+    // Frames the instrument received since the last call.
+    std::vector<QByteArray> NewFrames()
+    {
+        const std::vector<QByteArray> frames = rig.frames();
+        const auto seen = std::exchange(m_seen, frames.size());
+        return {frames.begin() + std::ptrdiff_t(seen), frames.end()};
+    }
+
+    // The program started anew on the files as they are.
+    void Restart()
+    {
+        window.hide();
+        ResetDataModel();
+        Open();
+    }
+
     FixedToday today{Now};
     ExchangeRig rig;
     TResF window;
+
+private:
+    size_t m_seen = 0;
 };
 
 class ResultsOfTheInstrument : public ResultsWindow {
@@ -239,10 +275,11 @@ TEST_F(ResultsOfAFullMemory, StepNeverCopiesPastTheLastSlot)
     // A page taken into the last free slots stops at slot 9299.
     const QByteArray page = RecordBytes(TestsOfThisMonth(41));
     RefDateCode = 0;
-    bool full = false;
-    EXPECT_EQ(TakePage(reinterpret_cast<const uint8_t *>(page.constData()), 41, true, full), 10);
-    EXPECT_TRUE(full);
-    ResultCount = ResultSlots;
+    const PageTake take = TakePage(reinterpret_cast<const uint8_t *>(page.constData()), 41);
+    EXPECT_EQ(take.stored, 10);
+    EXPECT_TRUE(take.full);
+    EXPECT_EQ(take.stop, 10);
+    EXPECT_EQ(ResultCount, ResultSlots);
     rig.messages.clear();
     window.Key_StepInput->click();
     EXPECT_EQ(rig.messages.texts(), QStringList{StepEndReport(StepEnd::StoreFull)});
@@ -295,6 +332,200 @@ TEST_F(ResultsWindow, OnlyAnOpeningReloadsTheStore)
     EXPECT_EQ(Row(window, 1)[2].trimmed(), "");
 }
 
+std::vector<ResultRecord> TestsOf(const QDateTime &first, int count, int list)
+{
+    std::vector<ResultRecord> records;
+    for (int i = 0; i < count; ++i)
+        records.push_back(TestRecord(list, i, first.addSecs(60 * i)));
+    return records;
+}
+
+std::vector<ResultRecord> Joined(std::initializer_list<std::vector<ResultRecord>> parts)
+{
+    std::vector<ResultRecord> all;
+    for (const auto &part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+const QDateTime November(QDate(2026, 11, 2), QTime(8, 0));
+const QDateTime December(QDate(2026, 12, 2), QTime(8, 0));
+
+// 41 tests taken by "Старт", then 10 of last month and 10 of this month.
+class ResultsAcrossAMonth : public ResultsWindow {
+protected:
+    ResultsAcrossAMonth()
+        : ResultsWindow({.memory = MemoryWithRecords(
+                             Joined({TestsOf(November, 41, 1), TestsOf(November.addDays(9), 10, 2),
+                                     TestsOf(December, 10, 3)}))})
+    {
+    }
+};
+
+// Each step reads on from the record after the last it read, having checked
+// that record again: nothing is stored twice, every test of this month once.
+TEST_F(ResultsAcrossAMonth, StepsReadOnFromWhereTheLastStopped)
+{
+    Open();
+    window.Key_InputStart->click();
+    NewFrames();
+    window.Key_StepInput->click();
+    EXPECT_EQ(NewFrames(), (std::vector{RecordRead(40), PageRead(41, 41)}));
+    EXPECT_EQ(ResultCount, 51);
+    EXPECT_EQ(window.LabelStep->text(), "Принято записей: 10.\nПропущено тестов прошлых месяцев: 10.");
+
+    const auto made = TestsOf(December.addDays(5), 3, 4);
+    ASSERT_TRUE(MakeTests(61, made));
+    NewFrames();
+    window.Key_StepInput->click();
+    EXPECT_EQ(NewFrames(), (std::vector{RecordRead(60), PageRead(61, 41)}));
+    EXPECT_EQ(ResultCount, 54);
+    EXPECT_EQ(Slots(41, 13), RecordBytes(Joined({TestsOf(December, 10, 3), made})));
+    EXPECT_EQ(window.LabelStep->text(), "Принято записей: 3.");
+
+    // Into the next month: the first page takes only that month's tests.
+    FixPcNow(QDateTime(QDate(2027, 1, 2), QTime(9, 0)));
+    const auto late = Joined({TestsOf(December.addDays(29), 1, 5), TestsOf(December.addDays(31), 2, 6)});
+    ASSERT_TRUE(MakeTests(64, late));
+    window.Key_StepInput->click();
+    EXPECT_EQ(ResultCount, 56);
+    EXPECT_EQ(Slots(54, 2), RecordBytes(TestsOf(December.addDays(31), 2, 6)));
+    EXPECT_EQ(window.LabelStep->text(), "Принято записей: 2.\nПропущено тестов прошлых месяцев: 1.");
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+TEST_F(ResultsAcrossAMonth, AStepOnAChangedInstrumentTakesNothing)
+{
+    Open();
+    window.Key_InputStart->click();
+    const QByteArray file = ReadWholeFile(ResultsFileName);
+    ASSERT_TRUE(MakeTests(40, {TestRecord(7, 7, December)}));   // not the record read
+    NewFrames();
+    window.Key_StepInput->click();
+
+    EXPECT_EQ(NewFrames(), std::vector{RecordRead(40)});
+    EXPECT_EQ(ResultCount, 41);
+    EXPECT_EQ(rig.messages.texts(), QStringList{StepEndReport(StepEnd::Changed)});
+    window.Key_ExitClick();
+    EXPECT_EQ(ReadWholeFile(ResultsFileName), file);
+}
+
+class ResultsOfFewTests : public ResultsWindow {
+protected:
+    ResultsOfFewTests() : ResultsWindow({.memory = MemoryWithRecords(TestsOf(December, 10, 1))}) {}
+};
+
+// "Старт" on fewer than 41 records reads on from the first end record; the
+// mark survives a restart, and a file without one reads from the count.
+TEST_F(ResultsOfFewTests, StepAfterStartAndAfterARestart)
+{
+    Open();
+    window.Key_InputStart->click();
+    ASSERT_TRUE(MakeTests(10, TestsOf(December.addDays(1), 3, 2)));
+    NewFrames();
+    window.Key_StepInput->click();
+    EXPECT_EQ(NewFrames(), (std::vector{RecordRead(9), PageRead(10, 41)}));
+    EXPECT_EQ(ResultCount, 13);
+    EXPECT_EQ(Slots(0, 13), RecordBytes(Joined({TestsOf(December, 10, 1), TestsOf(December.addDays(1), 3, 2)})));
+    EXPECT_EQ(Row(window, 13)[2].trimmed(), FromCp1251(PersonNames[2][2]).trimmed());
+
+    window.Key_ExitClick();
+    Restart();
+    ASSERT_TRUE(MakeTests(13, TestsOf(December.addDays(2), 1, 3)));
+    NewFrames();
+    window.Key_StepInput->click();
+    EXPECT_EQ(NewFrames(), (std::vector{RecordRead(12), PageRead(13, 41)}));
+    EXPECT_EQ(ResultCount, 14);
+
+    window.Key_ExitClick();
+    QByteArray file = ReadWholeFile(ResultsFileName);
+    ASSERT_TRUE(WriteWholeFile(ResultsFileName, file.replace(2, 58, QByteArray(58, '\0'))));
+    Restart();
+    window.Key_StepInput->click();
+    EXPECT_EQ(NewFrames(), std::vector{PageRead(14, 41)});
+    EXPECT_EQ(ResultCount, 14);
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+class ResultsOfEveryList : public ResultsWindow {
+protected:
+    ResultsOfEveryList()
+        : ResultsWindow({.memory = MemoryWithRecords({TestRecord(0, 0, December), TestRecord(8, 63, December),
+                                                      TestRecord(9, 1, December), TestRecord(127, 1, December),
+                                                      TestRecord(8, 0, December), TestRecord(0, 5, December)})})
+    {
+    }
+};
+
+// Lists 0 and 8 are the ends of the accepted range.
+TEST_F(ResultsOfEveryList, StepKeepsListsZeroToEight)
+{
+    Open();
+    window.Key_StepInput->click();
+    EXPECT_EQ(ResultCount, 4);
+    EXPECT_EQ(Slots(0, 4), RecordBytes({TestRecord(0, 0, December), TestRecord(8, 63, December),
+                                        TestRecord(8, 0, December), TestRecord(0, 5, December)}));
+    EXPECT_EQ(window.LabelStep->text(), "Принято записей: 4.\nПропущено записей с неверным номером списка: 2.");
+}
+
+// A results file read with the PC clock in 2025: code 10 is shown as 2014,
+// and neither the store nor the file change for it.
+TEST_F(ResultsWindow, OpeningAndClosingLeavesTheFileAsItWas)
+{
+    FixPcNow(QDateTime(QDate(2025, 1, 1), QTime(9, 0)));
+    const ResultRecord test = TestRecord(1, 2, QDateTime(QDate(2026, 2, 10), QTime(9, 0)));
+    ASSERT_EQ(test.YearCode(), 10);
+    Results[0] = test;
+    ResultCount = 1;
+    ASSERT_TRUE(SaveResults());
+    const QByteArray file = ReadWholeFile(ResultsFileName);
+
+    Open();
+    EXPECT_EQ(Row(window, 1)[3], "10.02.2014");
+    EXPECT_EQ(Results[0], test);
+    // Not even tried: a save would be refused and reported.
+    ASSERT_TRUE(QFile::setPermissions(ResultsFileName, QFile::ReadOwner));
+    window.Key_ExitClick();
+    EXPECT_EQ(ReadWholeFile(ResultsFileName), file);
+    EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+// The statistics window, opened first on a new directory, makes a results
+// file of empty slots: none of them is a test.
+TEST_F(ResultsWindow, AFreshDirectoryShowsNoRows)
+{
+    TStatF stat;
+    stat.show();
+    QCoreApplication::processEvents();
+    stat.hide();
+    ASSERT_TRUE(QFile::exists(ResultsFileName));
+    Open();
+    for (int row = 1; row <= GridDataRows; ++row)
+        ASSERT_EQ(Row(window, row).mid(1).join("").trimmed(), "") << row;
+
+    // Nor is a slot past the count, whatever it holds.
+    Results[0] = TestRecord(1, 1, Now);
+    ASSERT_TRUE(SaveResults());
+    Restart();
+    EXPECT_EQ(Row(window, 1).mid(1).join("").trimmed(), "");
+}
+
+TEST_F(ResultsOfFewTests, AnUnreadableFileKeepsTheTestsReadSinceStart)
+{
+    Open();
+    window.Key_StepInput->click();
+    ASSERT_EQ(ResultCount, 10);
+    window.Key_ExitClick();
+    ASSERT_TRUE(QFile::remove(ResultsFileName));
+    ASSERT_TRUE(QFile::link("/proc/self/mem", ResultsFileName));
+
+    window.hide();
+    Open();
+    EXPECT_EQ(ResultCount, 10);
+    EXPECT_EQ(Slots(0, 10), RecordBytes(TestsOf(December, 10, 1)));
+    EXPECT_EQ(Row(window, 10)[3], " 2.12.2026");
+}
+
 TEST(DailyFile, HeaderAloneIs62Bytes)
 {
     ResultsGridModel grid;
@@ -310,6 +541,7 @@ TEST(DailyFile, RowsAreFixedFieldsInCp1251)
     PersonNames[2][7] = ToCp1251("Константинопольс");   // 16 characters: no gap before the date
     Results[0] = TestRecord(2, 7, QDateTime(QDate(2026, 12, 5), QTime(7, 5)), 3);
     Results[1] = TestRecord(20, 7, Now);
+    ResultCount = 2;
     RefDateCode = 0xAC;
     ResultsGridModel grid;
     grid.Reset();

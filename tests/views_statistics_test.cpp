@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
@@ -216,6 +217,29 @@ TEST_F(Statistics, WindowOpensOnThePersonOfTheLists)
     EXPECT_EQ(window.memo_Poisk->toPlainText().left(11), "Записей: 1.");
     EXPECT_EQ(window.Grid().Cell(2, 3), "2.12.2026");
     EXPECT_TRUE(messages.texts().isEmpty());
+}
+
+
+// The year lists reach the PC's year, so that the tests of 2032 on can be
+// chosen; the default period then ends today.
+TEST_F(Statistics, YearListsReachThePcYear)
+{
+    ScopedWorkDir dir;
+    MessageRecorder messages;
+    FixPcNow(At(2033, 3, 4, 10, 0));
+    Store({TestRecord(1, 0, At(2032, 2, 1, 9, 0)), TestRecord(1, 0, At(2033, 3, 1, 9, 0))});
+    ASSERT_TRUE(SaveResults());
+
+    TStatF window;
+    window.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.box_YearE->count(), 2033 - 2008 + 1);
+    EXPECT_EQ(window.box_YearB->currentText(), "2032");
+    EXPECT_EQ(window.box_YearE->currentText(), "2033");
+    window.box_YearE->setCurrentText("2032");
+    window.box_MonE->setCurrentIndex(11);
+    window.key_Poisk->click();
+    EXPECT_EQ(FoundTimes(), QStringList{"1.02.2032 9:00"});
 }
 
 } // namespace

@@ -197,6 +197,7 @@ void TListF::FormActivate()
 {
     Key_Exit->setDown(false);
     m_saveOnClose = LoadLists();
+    m_listSaveFailed = false;
     ShowLists();
 }
 
@@ -266,10 +267,12 @@ void TListF::GridFIODblClick(int row)
     CurrentPerson = row - 1;
     StatPage = 0;
     // The statistics window loads the list file: it must hold the edits.
-    if (m_saveOnClose)
-        SaveLists();
+    // When it cannot take them, the statistics show the lists in memory; the
+    // operator has been told, once, and is not asked to read it again.
+    if (m_saveOnClose && !m_listSaveFailed)
+        m_listSaveFailed = !SaveLists();
     if (StatF)
-        StatF->Open(this);
+        StatF->Open(this, m_listSaveFailed ? TStatF::ListsOnOpening::KeepInMemory : TStatF::ListsOnOpening::Load);
 }
 
 void TListF::KeyInputClick()

@@ -50,6 +50,7 @@ private:
     void SetCell(QTableWidget *grid, int row, int column, const QString &text);
 
     bool m_saveOnClose = false;   // the lists hold what the file held, or newer
+    bool m_listSaveFailed = false;   // a save for the statistics window failed
 };
 
 extern TListF *ListF;

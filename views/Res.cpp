@@ -8,6 +8,7 @@
 #include "views/ResultSteps.h"
 #include "views/ViewCommon.h"
 
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <optional>
 
 TResF *ResF = nullptr;
 
@@ -74,9 +76,13 @@ QWidget *TResF::BuildInputGroup()
                                      QStringLiteral("Прием данных от начала памяти прибра "));
     Key_StepInput = MakeInputButton(GroupBox1, "Key_StepInput", QStringLiteral("Шаг"),
                                     QStringLiteral("Прием следующей группы записей"));
-    auto *row = new QHBoxLayout(GroupBox1);
-    row->addWidget(Key_InputStart);
-    row->addWidget(Key_StepInput);
+    LabelStep = new QLabel(GroupBox1);
+    LabelStep->setObjectName("LabelStep");
+    LabelStep->setWordWrap(true);
+    auto *grid = new QGridLayout(GroupBox1);
+    grid->addWidget(Key_InputStart, 0, 0);
+    grid->addWidget(Key_StepInput, 0, 1);
+    grid->addWidget(LabelStep, 1, 0, 1, 2);
     return GroupBox1;
 }
 
@@ -117,16 +123,19 @@ void TResF::FormActivate()
 {
     Key_Exit->setDown(false);
     ResetResultsGrid();
-    MarkSlotsEmpty(GridDataRows);
+    // Slots past the count hold no tests; they go empty into a new file. A
+    // file that cannot be read leaves the store as it was.
+    MarkSlotsEmpty(ResultCount, GridDataRows);
     LoadLists();
-    m_saveOnClose = LoadResults();
+    LoadResults();
+    m_saveOnClose = false;
     ScanResults();
     ShowResultRows(0, GridDataRows);
 }
 
 void TResF::ResetResultsGrid()
 {
-    MarkSlotsEmpty(ResetSlots);
+    LabelStep->clear();
     m_grid->Reset();
 }
 
@@ -139,7 +148,7 @@ void TResF::Key_InputStartClick()
 {
     if (!StartInput(ReadResultRecords))
         return;
-    m_grid->Reset();
+    ResetResultsGrid();
     ShowResultRows(0, StartRecords);
     m_saveOnClose = true;
     SaveResults();
@@ -147,13 +156,15 @@ void TResF::Key_InputStartClick()
 
 void TResF::Key_StepInputClick()
 {
-    const StepEnd end = StepInput(ReadResultRecords, [this](int first, int n) {
-        ShowResultRows(first, n);
+    const std::optional<InstrumentReadMark> markBefore = ReadMark;
+    const int countBefore = ResultCount;
+    const StepReport report = StepInput(ReadResultRecords, [this](int first, int n) { ShowResultRows(first, n); });
+    if (ReadMark != markBefore || ResultCount != countBefore)
         m_saveOnClose = true;
-    });
-    const QString report = StepEndReport(end);
-    if (!report.isEmpty())
-        ShowInfo(report);
+    LabelStep->setText(StepTallyText(report));
+    const QString message = StepEndReport(report.end);
+    if (!message.isEmpty())
+        ShowInfo(message);
 }
 
 void TResF::Button1Click()
@@ -169,8 +180,8 @@ void TResF::Key_ExitClick()
 
 void TResF::done(int result)
 {
-    // A results file that could not be read is not overwritten by a store
-    // that does not hold its records.
+    // Only a read changes the store: opening and closing leaves the file as
+    // it was.
     if (m_saveOnClose)
         SaveResults();
     QDialog::done(result);

@@ -24,6 +24,7 @@ public:
     QGroupBox *GroupBox1 = nullptr;
     QToolButton *Key_InputStart = nullptr;
     QToolButton *Key_StepInput = nullptr;
+    QLabel *LabelStep = nullptr;   // what the last step took and left out
     QGroupBox *GroupBox2 = nullptr;
     QLabel *Label1 = nullptr;
     QLabel *Label2 = nullptr;
@@ -39,7 +40,7 @@ public:
     void Button1Click();
     void Key_ExitClick();
 
-    // Marks slots 0..8999 empty and empties the grid.
+    // Empties the grid and the note of the last step.
     void ResetResultsGrid();
     // Shows slots first .. first + n - 1 in their grid rows.
     void ShowResultRows(int first, int n);
@@ -54,7 +55,7 @@ private:
     QWidget *BuildPrintGroup();
 
     ResultsGridModel *m_grid = nullptr;
-    bool m_saveOnClose = false;   // the store holds what the file held, or newer
+    bool m_saveOnClose = false;   // "Старт" or "Шаг" changed the store
 };
 
 extern TResF *ResF;

@@ -1,6 +1,7 @@
 #include "views/ResultGrid.h"
 
 #include "store/Cp1251.h"
+#include "store/OrbADat.h"
 #include "views/Search.h"
 
 #include <algorithm>
@@ -72,8 +73,9 @@ void ResultsGridModel::ShowSlots(int first, int n)
 {
     const int begin = std::max(first, 0);
     const int end = std::min(first + n, GridDataRows);
+    // Slots past the count hold no tests, whatever their bytes say.
     for (int slot = begin; slot < end; ++slot)
-        m_rows[slot] = DecodeForView(slot);
+        m_rows[slot] = slot < ResultCount ? DecodeForView(slot) : ViewTexts{};
     RowsChanged(begin + 1, end);
 }
 

@@ -47,8 +47,9 @@ public:
 
     // Rows 1..9000 numbered, every data cell empty.
     void Reset();
-    // Decodes slots first .. first + n - 1 into grid rows first + 1 ..;
-    // slots without a grid row (9001 and above) are left alone.
+    // Decodes slots first .. first + n - 1 into grid rows first + 1 ..; rows
+    // of slots from ResultCount on are emptied, slots without a grid row
+    // (9001 and above) are left alone.
     void ShowSlots(int first, int n);
 
 protected:

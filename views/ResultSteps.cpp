@@ -5,6 +5,7 @@
 #include "store/OrbADat.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -15,21 +16,32 @@ ResultRecord RecordAt(const uint8_t *page, int index)
     return record;
 }
 
-bool Accepted(const ResultRecord &record, bool firstPage)
+InstrumentReadMark MarkAt(int next, const std::optional<ResultRecord> &lastRead)
 {
-    if (record.ListNo() <= ListCount) {
-        return firstPage ? record.DateCode() >= RefDateCode
-                         : !IsStale(record.DateCode(), RefDateCode);
-    }
-    return record.IsEnd();
+    return {next, next > 0 ? lastRead : std::nullopt};
+}
+
+// Why a step cannot begin, before anything is read or changed.
+std::optional<StepEnd> StepRefused(const ReadRecordsFn &read, int next)
+{
+    if (ResultCount >= ResultSlots)
+        return StepEnd::StoreFull;
+    if (next >= InstrumentRecords)
+        return StepEnd::MemoryEnd;
+    if (!ReadMark || !ReadMark->lastRead)
+        return std::nullopt;
+    if (!read(next - 1, 1))
+        return StepEnd::NoAnswer;
+    if (RecordAt(TransferBuffer.data(), 0) != *ReadMark->lastRead)
+        return StepEnd::Changed;
+    return std::nullopt;
 }
 
 } // namespace
 
-void MarkSlotsEmpty(int count)
+void MarkSlotsEmpty(int first, int end)
 {
-    const int end = std::clamp(count, 0, ResultSlots);
-    for (int slot = 0; slot < end; ++slot)
+    for (int slot = std::max(first, 0); slot < std::min(end, ResultSlots); ++slot)
         Results[slot].bytes[0] = 0xFF;
 }
 
@@ -39,54 +51,85 @@ bool StartInput(const ReadRecordsFn &read)
     if (!read(0, StartRecords))
         return false;
     RefDateCode = today;
-    MarkSlotsEmpty(ResetSlots);
-    for (int slot = 0; slot < StartRecords; ++slot)
+    MarkSlotsEmpty(0, ResetSlots);
+    int next = StartRecords;
+    for (int slot = 0; slot < StartRecords; ++slot) {
         Results[slot] = RecordAt(TransferBuffer.data(), slot);
+        if (Results[slot].IsEnd() && next == StartRecords)
+            next = slot;
+    }
+    ReadMark = MarkAt(next, next > 0 ? std::optional(Results[next - 1]) : std::nullopt);
     ResultCount = StartRecords;
     return true;
 }
 
-int TakePage(const uint8_t *page, int count, bool firstPage, bool &full)
+PageTake TakePage(const uint8_t *page, int count)
 {
-    full = false;
-    int taken = 0;
+    PageTake take;
     for (int index = 0; index < count; ++index) {
         const ResultRecord record = RecordAt(page, index);
-        if (!Accepted(record, firstPage))
-            continue;
-        if (ResultCount + taken >= ResultSlots) {
-            full = true;
+        if (record.IsEnd()) {
+            take.stop = index;
             break;
         }
-        Results[ResultCount + taken++] = record;
+        if (record.ListNo() > ListCount) {
+            ++take.invalid;
+        } else if (IsStale(record.DateCode(), RefDateCode)) {
+            ++take.earlier;
+        } else if (ResultCount >= ResultSlots) {
+            take.full = true;
+            take.stop = index;
+            break;
+        } else {
+            Results[ResultCount++] = record;
+            ++take.stored;
+        }
     }
-    return taken;
+    return take;
 }
 
-StepEnd StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show)
+StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show)
 {
+    StepReport report;
+    int next = NextInstrumentRecord();
+    if (const std::optional<StepEnd> refused = StepRefused(read, next)) {
+        report.end = *refused;
+        return report;
+    }
+    std::optional<ResultRecord> lastRead = ReadMark ? ReadMark->lastRead : std::nullopt;
+
+    // "Старт" counts its 41 records as read, end records among them.
+    ScanResults();
     RefDateCode = TodayDateCode();
-    int next = ResultCount;
-    for (bool firstPage = true;; firstPage = false) {
-        if (ResultCount >= ResultSlots)
-            return StepEnd::StoreFull;
-        if (next >= InstrumentRecords)
-            return StepEnd::MemoryEnd;
+    for (;;) {
+        if (ResultCount >= ResultSlots || next >= InstrumentRecords) {
+            report.end = ResultCount >= ResultSlots ? StepEnd::StoreFull : StepEnd::MemoryEnd;
+            return report;
+        }
         const int count = std::min(ResultPageRecords, InstrumentRecords - next);
-        if (!read(next, count))
-            return StepEnd::NoAnswer;
+        if (!read(next, count)) {
+            report.end = StepEnd::NoAnswer;
+            return report;
+        }
+        const int first = ResultCount;
+        const PageTake take = TakePage(TransferBuffer.data(), count);
+        show(first, take.stored);
+        report.stored += take.stored;
+        report.earlier += take.earlier;
+        report.invalid += take.invalid;
 
-        bool full = false;
-        const int taken = TakePage(TransferBuffer.data(), count, firstPage, full);
-        show(ResultCount, taken);
-        ResultCount += taken;
-        next += count;
-
+        const int passed = take.stop < 0 ? count : take.stop;
+        if (passed > 0)
+            lastRead = RecordAt(TransferBuffer.data(), passed - 1);
+        next += passed;
+        ReadMark = MarkAt(next, lastRead);
+        if (take.stop >= 0) {
+            EndFound = !take.full;
+            report.end = take.full ? StepEnd::StoreFull : StepEnd::EndRecord;
+            return report;
+        }
+        // Later pages are judged against the last record stored.
         ScanResults();
-        if (EndFound)
-            return StepEnd::EndRecord;
-        if (full)
-            return StepEnd::StoreFull;
     }
 }
 
@@ -101,8 +144,22 @@ QString StepEndReport(StepEnd end)
     case StepEnd::MemoryEnd:
         return QStringLiteral("Прием данных остановлен: прочитана вся память результатов прибора "
                               "(%1 записей).").arg(InstrumentRecords);
+    case StepEnd::Changed:
+        return QStringLiteral("Записи в памяти прибора не совпадают с принятыми ранее: память прибора "
+                              "очищена или подключен другой прибор. Ничего не принято.\n"
+                              "Нажмите \"Старт\", чтобы принять записи от начала памяти прибора.");
     case StepEnd::EndRecord:
         break;
     }
     return {};
+}
+
+QString StepTallyText(const StepReport &report)
+{
+    QString text = QStringLiteral("Принято записей: %1.").arg(report.stored);
+    if (report.earlier > 0)
+        text += QStringLiteral("\nПропущено тестов прошлых месяцев: %1.").arg(report.earlier);
+    if (report.invalid > 0)
+        text += QStringLiteral("\nПропущено записей с неверным номером списка: %1.").arg(report.invalid);
+    return text;
 }

@@ -1,14 +1,14 @@
 #pragma once
 // How the results window takes records from the instrument: "Старт" reads
 // the first page of the instrument's memory as it is, "Шаг" reads page after
-// page and keeps the new records. The reading itself and the showing of
-// slots are handed in, so that these steps run without a window.
+// page from the read mark (store/OrbADat.h) and keeps the new records. The
+// reading itself and the showing of slots are handed in, so that these steps
+// run without a window.
 
 #include <QString>
 #include <cstdint>
 #include <functional>
 
-constexpr int InstrumentRecords = 1500;   // 9216 .. 18215 in the instrument
 constexpr int StartRecords = 41;
 constexpr int ResetSlots = 9000;          // slots that a reset of the grid marks empty
 
@@ -18,32 +18,54 @@ using ReadRecordsFn = std::function<bool(int first, int count)>;
 // Shows slots first .. first + n - 1 in the grid.
 using ShowSlotsFn = std::function<void(int first, int n)>;
 
-// Marks slots 0 .. count - 1 empty (ListNo 0xFF).
-void MarkSlotsEmpty(int count);
+// Marks slots first .. end - 1 empty (ListNo 0xFF).
+void MarkSlotsEmpty(int first, int end);
 
 // Reads the instrument's first 41 records. Only when they came: marks slots
 // 0..8999 empty, stores the 41 records unfiltered in slots 0..40, sets
-// ResultCount to 41 and RefDateCode to today's date code. A failed read
-// changes nothing.
+// ResultCount to 41, RefDateCode to today's date code and the read mark to
+// the first end record among them (or 41). A failed read changes nothing.
 bool StartInput(const ReadRecordsFn &read);
 
-// Takes a page of `count` records from `page` into the slots from
-// ResultCount on and returns how many it took: records of lists 0..8 dated
-// from RefDateCode on (the first page of a step) or not stale against it
-// (later pages), and end records. Nothing is written past the last slot;
-// `full` tells that a record had to be left out for that.
-int TakePage(const uint8_t *page, int count, bool firstPage, bool &full);
+// What was done with the records of a page.
+struct PageTake {
+    int stored = 0;
+    int earlier = 0;   // tests of months before the reference, left out
+    int invalid = 0;   // records of lists 9..127, left out
+    int stop = -1;     // the end record, or the first record without a slot; -1: none
+    bool full = false; // stopped because every slot is taken
+};
+
+// Takes a page of `count` records into the slots from ResultCount on (moving
+// ResultCount): the records of lists 0..8 that are not stale against
+// RefDateCode. Stops at the first end record, and before the first record
+// that would pass the last slot.
+PageTake TakePage(const uint8_t *page, int count);
 
 enum class StepEnd {
     EndRecord,   // the instrument's end of data was reached
-    NoAnswer,    // a page read failed; the pages before it are kept
+    NoAnswer,    // a read failed; the pages before it are kept
     StoreFull,   // every slot of Results is taken
     MemoryEnd,   // the last record of the instrument's memory was read
+    Changed,     // the record before the read mark is not the one read: nothing taken
 };
 
-// "Шаг": reads pages from record ResultCount on until the end record, a
-// failed read, a full store or the end of the instrument's memory.
-StepEnd StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show);
+struct StepReport {
+    StepEnd end = StepEnd::EndRecord;
+    int stored = 0;
+    int earlier = 0;
+    int invalid = 0;
+};
+
+// "Шаг": checks that the instrument still holds the record last read, then
+// reads pages from the read mark on until the end record, a failed read, a
+// full store or the end of the instrument's memory, and moves the mark past
+// what it read.
+StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show);
 
 // What the operator is told when a step ended other than at the end record.
 QString StepEndReport(StepEnd end);
+
+// The window's line about the last step: how many records it stored and how
+// many it left out, and why.
+QString StepTallyText(const StepReport &report);

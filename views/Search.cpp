@@ -40,9 +40,16 @@ bool InPeriod(int dateKey, int timeKey)
            || (dateKey == EndDateKey && timeKey <= EndTimeKey);
 }
 
+constexpr int LastListedYear = 2031;
+
 const bool SearchReady = (ResetSearch(), true);
 
 } // namespace
+
+int LastPeriodYear()
+{
+    return std::max(LastListedYear, PcYear());
+}
 
 void ResetSearch()
 {
@@ -107,7 +114,7 @@ void SearchByPeriod()
 void SetDefaultPeriod(const QDateTime &now)
 {
     const ResultRecord &first = Results[0];
-    BeginYear = YearOfCode(first.YearCode(), now.date().year());
+    BeginYear = RecordYear(first);
     BeginMonth = first.Month();
     BeginDay = first.Day();
     BeginHour = first.Hour();
@@ -121,8 +128,9 @@ void SetDefaultPeriod(const QDateTime &now)
 
 void ClampPeriod()
 {
-    BeginYear = std::clamp(BeginYear, FirstPeriodYear, LastPeriodYear);
-    EndYear = std::clamp(EndYear, FirstPeriodYear, LastPeriodYear);
+    const int lastYear = LastPeriodYear();
+    BeginYear = std::clamp(BeginYear, FirstPeriodYear, lastYear);
+    EndYear = std::clamp(EndYear, FirstPeriodYear, lastYear);
     BeginMonth = std::clamp(BeginMonth, 1, 12);
     EndMonth = std::clamp(EndMonth, 1, 12);
     BeginDay = std::clamp(BeginDay, 1, 31);

@@ -11,7 +11,10 @@
 
 constexpr int FoundCapacity = 10001;
 constexpr int FirstPeriodYear = 2008;
-constexpr int LastPeriodYear = 2031;
+
+// The last year the period selectors offer: 2031, or the PC's year when it
+// is later (no stored test is dated after it).
+int LastPeriodYear();
 
 // The period, from its begin to its end, and its keys (store/ResultRecord.h:
 // date key (year - 2000) x 512 + month x 32 + day, time key hour x 64 + minute).

@@ -43,7 +43,7 @@ QStringList NumberItems(int first, int last)
 QStringList YearItems()
 {
     QStringList items;
-    for (int year = FirstPeriodYear; year <= LastPeriodYear; ++year)
+    for (int year = FirstPeriodYear; year <= LastPeriodYear(); ++year)
         items << QString::number(year);
     return items;
 }
@@ -168,8 +168,9 @@ QWidget *TStatF::BuildPeriodPage()
     return TabSheet2;
 }
 
-void TStatF::Open(QWidget *caller)
+void TStatF::Open(QWidget *caller, ListsOnOpening lists)
 {
+    m_keepListsOnce = lists == ListsOnOpening::KeepInMemory;
     QWidget *owner = caller ? caller->window() : parentWidget();
     // A window shown while another window is modal would be blocked by it,
     // unless it belongs to that window.
@@ -191,6 +192,7 @@ void TStatF::showEvent(QShowEvent *event)
 
 void TStatF::FormActivate()
 {
+    FillYearBoxes();
     FillPersonBoxes();
     LoadResults();
     ScanResults();
@@ -205,9 +207,25 @@ void TStatF::FormActivate()
     ShowFound();
 }
 
+// The year lists reach the PC's year, which moves on while the program runs.
+void TStatF::FillYearBoxes()
+{
+    const QStringList years = YearItems();
+    for (QComboBox *box : {box_YearB, box_YearE}) {
+        if (box->count() == years.size())
+            continue;
+        const QSignalBlocker blocker(box);
+        box->clear();
+        box->addItems(years);
+    }
+}
+
 void TStatF::FillPersonBoxes()
 {
-    LoadLists();
+    if (m_keepListsOnce)
+        m_keepListsOnce = false;
+    else
+        LoadLists();
     box_List->clear();
     for (int list = 1; list <= ListCount; ++list)
         box_List->addItem(FromCp1251(ListNames[list]));

@@ -47,7 +47,10 @@ public:
     // Opens the window, or brings it forward and activates it again when it
     // is open already, so that it shows the files as they are now. The
     // window opens as a window of `caller`, which stays usable beside it.
-    void Open(QWidget *caller);
+    // KeepInMemory shows the lists as they are in memory this once, for a
+    // caller whose edits could not be saved.
+    enum class ListsOnOpening { Load, KeepInMemory };
+    void Open(QWidget *caller, ListsOnOpening lists = ListsOnOpening::Load);
 
     void FormActivate();
     void box_ListChange(int index);
@@ -62,6 +65,7 @@ protected:
 private:
     QWidget *BuildPersonPage();
     QWidget *BuildPeriodPage();
+    void FillYearBoxes();
     void FillPersonBoxes();
     void FillPersonNames();
     void ShowPersonSearch();
@@ -71,6 +75,7 @@ private:
     void ShowFound();
 
     FoundGridModel *m_grid = nullptr;
+    bool m_keepListsOnce = false;
 };
 
 extern TStatF *StatF;
