@@ -112,10 +112,11 @@ bool ProbeLink(LinkProbeOwner owner)
     return answered;
 }
 
-uint8_t CorrectionByteFor(int stepIndex, bool clockSlow)
+std::optional<uint8_t> CorrectionByteFor(int stepIndex, bool clockSlow)
 {
-    const int index = std::clamp(stepIndex, 0, int(CorrectionSteps.size()) - 1);
-    return static_cast<uint8_t>(CorrectionSteps[index] + (clockSlow ? 32 : 0));
+    if (stepIndex < 0 || stepIndex >= int(CorrectionSteps.size()))
+        return std::nullopt;
+    return static_cast<uint8_t>(CorrectionSteps[stepIndex] + (clockSlow ? 32 : 0));
 }
 
 void TakeSensorWords()

@@ -13,6 +13,7 @@
 // lists window, 78 live values.
 
 #include <cstdint>
+#include <optional>
 
 // Memory addresses and sizes.
 constexpr int SensorTableAddress = 0;
@@ -80,9 +81,10 @@ bool ReadLiveValues();                       // ten bytes from register 78
 enum class LinkProbeOwner { Panel, Service };
 bool ProbeLink(LinkProbeOwner owner);
 
-// The clock correction byte for an entry of the "error per month" list:
-// its step count, plus 32 when the clock runs slow.
-uint8_t CorrectionByteFor(int stepIndex, bool clockSlow);
+// The clock correction byte for an entry (0..12) of the "error per month"
+// list: its step count, plus 32 when the clock runs slow. Nothing for any
+// other index, so that no slip can send a step count of its own.
+std::optional<uint8_t> CorrectionByteFor(int stepIndex, bool clockSlow);
 
 // Takes a sensor table read: SensorTable 0..35 from TransferWords 0..35,
 // InstrumentNumber and SensorNumber from words 21 and 22.

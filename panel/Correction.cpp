@@ -1,6 +1,6 @@
 #include "panel/Correction.h"
 
-#include "exchange/ExchVars.h"
+#include "exchange/Transfers.h"
 
 const QStringList CorrectionEntryTexts{
     QStringLiteral("6   секунд"),
@@ -23,12 +23,5 @@ std::optional<uint8_t> CorrectionFromEntry(const QString &text, bool clockSlow)
     const qsizetype index = CorrectionEntryTexts.indexOf(text);
     if (index < 0)
         return std::nullopt;
-    return CorrectionByteOf(static_cast<int>(index), clockSlow);
-}
-
-std::optional<uint8_t> CorrectionByteOf(int entry, bool clockSlow)
-{
-    if (entry < 0 || entry >= int(CorrectionSteps.size()))
-        return std::nullopt;
-    return static_cast<uint8_t>(CorrectionSteps[entry] + (clockSlow ? 32 : 0));
+    return CorrectionByteFor(static_cast<int>(index), clockSlow);
 }

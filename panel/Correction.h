@@ -15,7 +15,3 @@ constexpr int DefaultCorrectionEntry = 7;   // "1   минута"
 // The correction byte for the list text chosen or typed, plus 32 when the
 // clock runs slow; nothing when the text is not one of the entries.
 std::optional<uint8_t> CorrectionFromEntry(const QString &text, bool clockSlow);
-
-// The correction byte of list entry `entry` (0..12); nothing for any other
-// index, so that no slip can send a step count of its own.
-std::optional<uint8_t> CorrectionByteOf(int entry, bool clockSlow);

@@ -177,7 +177,7 @@ TEST_F(ExchangeTransfers, ClockAndRegisterTransfers)
     newFrames();
     EXPECT_EQ(Buffer(4, 3), Hex("27 08 24"));   // day, month, year as written
 
-    ASSERT_TRUE(WriteCorrection(CorrectionByteFor(6, true)));   // 8 steps, slow
+    ASSERT_TRUE(WriteCorrection(*CorrectionByteFor(6, true)));   // 8 steps, slow
     EXPECT_EQ(newFrames(), std::vector{Hex("3A 09 07 18 00 02 28 28 7A")});
     ASSERT_TRUE(ReadCorrection());
     EXPECT_EQ(newFrames(), std::vector{Hex("3A 06 03 18 00 02")});

@@ -5,6 +5,7 @@
 #include "PanelRig.h"
 
 #include "exchange/ExchVars.h"
+#include "exchange/Transfers.h"
 #include "panel/Clock.h"
 #include "panel/Correction.h"
 
@@ -145,9 +146,9 @@ TEST(ClockPacking, CorrectionEntries)
     EXPECT_EQ(CorrectionFromEntry("3   минуты", true), 63);
     EXPECT_FALSE(CorrectionFromEntry("", false));
     EXPECT_FALSE(CorrectionFromEntry("2 минуты", false));
-    EXPECT_EQ(CorrectionByteOf(12, false), 31);
-    EXPECT_FALSE(CorrectionByteOf(13, false));
-    EXPECT_FALSE(CorrectionByteOf(-1, true));
+    EXPECT_EQ(CorrectionByteFor(12, false), 31);
+    EXPECT_FALSE(CorrectionByteFor(13, false));
+    EXPECT_FALSE(CorrectionByteFor(-1, true));
 }
 
 TEST_F(PanelClock, OpeningFromTheClockMenuDecodesTheRegisters)
