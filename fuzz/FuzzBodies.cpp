@@ -9,6 +9,7 @@
 #include "store/ResultRecord.h"
 #include "tests/support/Pty.h"
 #include "vinst/Frame.h"
+#include "vinst/Responder.h"
 #include "volume/BreathRecord.h"
 
 #include <QApplication>
@@ -330,6 +331,13 @@ void FuzzInstrumentRequests(std::span<const uint8_t> data)
         Require(seen[k] == vinst::Bytes(stream.begin(), stream.end()), "every byte comes back once");
     }
     Require(frames[0] == frames[1], "the frames do not depend on the cuts");
+
+    // And the instrument answers whatever the frames ask of it.
+    vinst::Instrument instrument(vinst::Memory(), [] { return std::int64_t(0); });
+    vinst::Responder responder(instrument, {});
+    responder.feed(stream);
+    responder.dropPartial();
+    Require(responder.requests() == int(frames[0].size()), "every frame is a request");
 }
 
 std::span<const FuzzTarget> FuzzTargets()
