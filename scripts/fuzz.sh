@@ -25,6 +25,8 @@ cmake -S "$ORBA_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DC
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 export QT_QPA_PLATFORM=offscreen
+# The file targets save at every input: spare the disk.
+if [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 export ASAN_OPTIONS=abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 report=()
@@ -34,7 +36,7 @@ for target in "${targets[@]}"; do
     mkdir -p "$corpus" "$crashes"
     log="$build/fuzz-$target.log"
     start=$(date +%s)
-    "$build/fuzz_$target" "$corpus" "$ORBA_ROOT/fuzz/seeds/$target" -max_total_time="$seconds" -runs=10000000 \
+    "$build/fuzz/fuzz_$target" "$corpus" "$ORBA_ROOT/fuzz/seeds/$target" -max_total_time="$seconds" -runs=10000000 \
         -timeout=10 -print_final_stats=1 -artifact_prefix="$crashes/" >"$log" 2>&1 || true
     took=$(( $(date +%s) - start ))
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
