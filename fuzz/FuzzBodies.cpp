@@ -216,7 +216,9 @@ constexpr std::array<int32_t, 8> ExchangeModes = {ModeReadMemory,      ModeReadC
 // pieces as they arrive.
 void FuzzExchangeReplies(std::span<const uint8_t> data)
 {
-    static ExchangeStage stage;
+    // Kept to the end of the process: a window must not outlive the
+    // application object, which goes before the statics do.
+    static ExchangeStage &stage = *new ExchangeStage;
     Input in(data);
     ResetExchangeVariables();
     const uint8_t kind = in.Byte();
