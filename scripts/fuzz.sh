@@ -28,6 +28,7 @@ export QT_QPA_PLATFORM=offscreen
 # The file targets save at every input: spare the disk.
 if [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 export ASAN_OPTIONS=abort_on_error=1
+export LSAN_OPTIONS="suppressions=$ORBA_ROOT/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 report=()
 for target in "${targets[@]}"; do
