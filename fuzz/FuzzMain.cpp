@@ -13,11 +13,11 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Kept to the end of the process: the exchange target's window outlives
-    // every input.
+    // every input. The scratch directory goes when the process ends.
     static QApplication *app = new QApplication(*argc, *argv);
-    static QTemporaryDir *scratch = new QTemporaryDir;
+    static QTemporaryDir scratch;
     Q_UNUSED(app);
-    QDir::setCurrent(scratch->path());
+    QDir::setCurrent(scratch.path());
     SetMessageHandler([](const MessageRequest &) { return QMessageBox::Ok; });
     return 0;
 }
