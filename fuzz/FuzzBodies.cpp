@@ -96,11 +96,14 @@ QByteArray FileBytes(const char *fileName)
 
 // Whatever a file holds, loading it and saving the data model gives a file
 // that loads back to the same data model, and so saves to the same bytes.
-void LoadSaveLoad(const char *fileName, bool (*load)(), bool (*save)(), std::span<const uint8_t> data)
+// `check` looks at the data model after the first load.
+void LoadSaveLoad(const char *fileName, bool (*load)(), bool (*save)(), std::span<const uint8_t> data,
+                  void (*check)() = [] {})
 {
     ResetDataModel();
     WriteFileBytes(fileName, data);
     load();
+    check();
     Require(save(), "save after a load");
     const QByteArray saved = FileBytes(fileName);
     ResetDataModel();
@@ -123,8 +126,9 @@ void FuzzListFile(std::span<const uint8_t> data)
 
 void FuzzResultsFile(std::span<const uint8_t> data)
 {
-    LoadSaveLoad(ResultsFileName, LoadResults, SaveResults, data);
-    Require(ResultCount >= 0 && ResultCount <= ResultSlots, "result count within the slots");
+    LoadSaveLoad(ResultsFileName, LoadResults, SaveResults, data, [] {
+        Require(ResultCount >= 0 && ResultCount <= ResultSlots, "result count within the slots");
+    });
 }
 
 // The record index, the typed mixture values and then the file F_00.dat.
