@@ -1,0 +1,128 @@
+// Saves one kind of file over and over with the program's own save code, for
+// the killed-save test (killed_saves_test.cpp), which kills it at random
+// moments. Two versions of the data alternate and differ in every byte of
+// the file, so that a file cut short or mixed from both cannot pass.
+//
+//   save_helper KIND refs   saves version 1, then version 2, each to KIND.1 and KIND.2
+//   save_helper KIND loop   saves versions 1 and 2 alternately until killed; says
+//                           "saving" once the file exists
+// KIND is config, lists, results or sensor. Works in the current directory.
+
+#include "sensor/SensorBase.h"
+#include "shell/Message.h"
+#include "store/OrbACfg.h"
+#include "store/OrbADat.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+namespace {
+
+constexpr int SensorNumberSaved = 4321;
+
+void FillConfig(int version)
+{
+    PortNumber = version;
+    SensorNumber = version * 0x0101;
+    ConfigNumber = version * 101010;
+    SensorTable.fill(version * 0x0101);
+    VolumeCoef = version * 0x0101;
+}
+
+void FillLists(int version)
+{
+    const char letter = char('A' + version);
+    for (int list = 1; list <= ListCount; ++list) {
+        ListNames[list] = QByteArray(NameLength, letter);
+        PersonNames[list].fill(QByteArray(NameLength, letter));
+    }
+}
+
+void FillResults(int version)
+{
+    ResultCount = ResultSlots - version;
+    for (ResultRecord &record : Results)
+        record.bytes.fill(uint8_t(version));
+}
+
+void FillSensorImage(int version)
+{
+    SensorBaseImage.fill(char(version));
+}
+
+struct Kind {
+    const char *name;
+    const char *fileName;
+    std::function<void(int)> fill;
+    std::function<bool()> save;
+};
+
+QString SensorFile()
+{
+    return SensorFileName(SensorNumberSaved / SensorRecordsPerFile);
+}
+
+const Kind Kinds[] = {
+    {"config", ConfigFileName, FillConfig, SaveConfig},
+    {"lists", ListFileName, FillLists, SaveLists},
+    {"results", ResultsFileName, FillResults, SaveResults},
+    {"sensor", "", FillSensorImage, [] { return StoreSensorBase(SensorNumberSaved); }},
+};
+
+QString FileOf(const Kind &kind)
+{
+    return *kind.fileName ? QString::fromLatin1(kind.fileName) : SensorFile();
+}
+
+bool Save(const Kind &kind, int version)
+{
+    kind.fill(version);
+    return kind.save();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    // The note that a sensor file is new is expected; any error ends the run.
+    SetMessageHandler([](const MessageRequest &request) {
+        std::fprintf(stderr, "%s\n", qPrintable(request.text));
+        if (request.kind == MessageKind::Error)
+            std::exit(2);
+        return QMessageBox::Ok;
+    });
+    if (argc != 3)
+        return 2;
+    const Kind *kind = nullptr;
+    for (const Kind &k : Kinds) {
+        if (std::strcmp(k.name, argv[1]) == 0)
+            kind = &k;
+    }
+    if (!kind)
+        return 2;
+    // The sensor file must have been read whole before it may be replaced;
+    // a missing one is created here.
+    if (!*kind->fileName && !LoadSensorBase(SensorNumberSaved))
+        return 1;
+
+    const QString file = FileOf(*kind);
+    if (std::strcmp(argv[2], "refs") == 0) {
+        for (int version : {1, 2}) {
+            if (!Save(*kind, version) || !QFile::rename(file, QStringLiteral("%1.%2").arg(argv[1]).arg(version)))
+                return 1;
+        }
+        return 0;
+    }
+    if (!Save(*kind, 1))
+        return 1;
+    std::printf("saving\n");
+    std::fflush(stdout);
+    for (int version = 2;; version = 3 - version) {
+        if (!Save(*kind, version))
+            return 1;
+    }
+}
