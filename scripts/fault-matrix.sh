@@ -9,9 +9,7 @@ set -euo pipefail
 ORBA_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 . "$ORBA_ROOT/scripts/common.sh"
 orba_install_packages
-cmake -S "$ORBA_ROOT" -B "$ORBA_ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBA_WERROR=ON \
-      -DORBA_BUILD_TESTS=ON >/dev/null
-cmake --build "$ORBA_ROOT/build" -j"$(nproc)" --target fault_matrix vinst
+orba_build_targets fault_matrix vinst
 
 export QT_QPA_PLATFORM=offscreen
 export MATRIX_BIN="$ORBA_ROOT/build/tests/fault_matrix"
