@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every cell of the fault matrix (each transfer a window starts against
 # each kind of trouble on the line), each in a process of its own with a time
-# limit, and prints the table: ok, FAIL or HUNG. Logs of the cells that did
+# limit, and prints the table: the outcome of a cell that passed (done,
+# no-link, no-link-+-note, port-error, every-read), FAIL(outcome) or HUNG. Logs of the cells that did
 # not pass are left in build/fault-matrix/.
 #
 #   scripts/fault-matrix.sh [cell pattern, e.g. 'List*' or '*_Unplug'] [jobs (2)]
@@ -24,10 +25,12 @@ run_cell() {
     local cell="$1" code=0
     timeout -k 10 "$MATRIX_LIMIT" "$MATRIX_BIN" --gtest_filter="All/FaultMatrix.Cell/$cell" \
         >"$MATRIX_OUT/$cell.log" 2>&1 || code=$?
+    local outcome
+    outcome=$(sed -n 's/^cell outcome: //p' "$MATRIX_OUT/$cell.log" | tr ' ' '-')
     case $code in
-        0) echo ok >"$MATRIX_OUT/$cell.result"; rm -f "$MATRIX_OUT/$cell.log" ;;
+        0) echo "$outcome" >"$MATRIX_OUT/$cell.result"; rm -f "$MATRIX_OUT/$cell.log" ;;
         124|137) echo HUNG >"$MATRIX_OUT/$cell.result" ;;
-        *) echo "FAIL($(sed -n 's/^cell outcome: //p' "$MATRIX_OUT/$cell.log" | tr ' ' '-'))" >"$MATRIX_OUT/$cell.result" ;;
+        *) echo "FAIL($outcome)" >"$MATRIX_OUT/$cell.result" ;;
     esac
 }
 export -f run_cell
@@ -42,7 +45,7 @@ echo "$cells" | awk -v out="$MATRIX_OUT" '
         if (!(f in seenF)) { seenF[f] = 1; F[++nf] = f }
         file = out "/" $0 ".result"; r = "?"
         if ((getline r < file) <= 0) r = "?"
-        close(file); cell[t, f] = r; count[r ~ /^FAIL/ ? "FAIL" : r]++
+        close(file); cell[t, f] = r; count[r ~ /^FAIL/ ? "FAIL" : r == "HUNG" ? "HUNG" : "ok"]++
     }
     END {
         printf "%-16s", ""; for (j = 1; j <= nf; j++) printf " %-12s", F[j]; printf "\n"
