@@ -2,8 +2,8 @@
 # Runs every cell of the fault matrix (each transfer a window starts against
 # each kind of trouble on the line), each in a process of its own with a time
 # limit, and prints the table: the outcome of a cell that passed (done,
-# no-link, no-link-+-note, port-error, every-read), FAIL(outcome) or HUNG. Logs of the cells that did
-# not pass are left in build/fault-matrix/.
+# no-link, box-+-note, port-error, every-read), FAIL(outcome) or HUNG. Logs
+# of the cells that did not pass are left in build/fault-matrix/.
 #
 #   scripts/fault-matrix.sh [cell pattern, e.g. 'List*' or '*_Unplug'] [jobs (2)]
 set -euo pipefail
@@ -48,10 +48,10 @@ echo "$cells" | awk -v out="$MATRIX_OUT" '
         close(file); cell[t, f] = r; count[r ~ /^FAIL/ ? "FAIL" : r == "HUNG" ? "HUNG" : "ok"]++
     }
     END {
-        printf "%-16s", ""; for (j = 1; j <= nf; j++) printf " %-12s", F[j]; printf "\n"
+        printf "%-16s", ""; for (j = 1; j <= nf; j++) printf " %-14s", F[j]; printf "\n"
         for (i = 1; i <= nt; i++) {
             printf "%-16s", T[i]
-            for (j = 1; j <= nf; j++) printf " %-12s", ((T[i], F[j]) in cell) ? cell[T[i], F[j]] : ""
+            for (j = 1; j <= nf; j++) printf " %-14s", ((T[i], F[j]) in cell) ? cell[T[i], F[j]] : ""
             printf "\n"
         }
         printf "\n%d cells: %d passed, %d failed, %d hung\n", NR, count["ok"], count["FAIL"], count["HUNG"]

@@ -3,7 +3,7 @@
 // fresh stage against a sound instrument (the reference), on a second fresh
 // stage against the troubled one, and once more on that stage after the
 // trouble has gone. The cell holds when
-//   - the troubled run ends as the table below says, with at most one box;
+//   - the troubled run ends as the table below says, and never hangs;
 //   - a run that failed left the files, the window's data and the
 //     instrument's memory as they were (a write may have changed only bytes
 //     the reference run wrote too), and the next run gives the reference;
@@ -70,7 +70,7 @@ const char *const FaultNames[FaultCount] = {"Silence", "WrongEcho", "Noise",   "
 // window's own note of what was left undone. EveryRead: the same box once
 // for every read of a view that keeps reading. Anything else is Other.
 enum class Outcome { Done, NoLink, Noted, PortError, EveryRead, Other };
-const char *const OutcomeNames[] = {"done", "no link", "no link + note", "port error", "every read", "other"};
+const char *const OutcomeNames[] = {"done", "no link", "box + note", "port error", "every read", "other"};
 
 void PrintTo(Outcome outcome, std::ostream *out) { *out << OutcomeNames[int(outcome)]; }
 void PrintTo(Transfer transfer, std::ostream *out) { *out << TransferNames[int(transfer)]; }
