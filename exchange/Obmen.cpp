@@ -388,7 +388,12 @@ void TObmenF::CheckReply()
         }
         break;
     case CmdWriteRegisters:
-        NextFrame();
+        // The reply repeats the request: a wrong address in it means the
+        // instrument took another register, so it is no acknowledgement.
+        if (EchoMatches(false))
+            NextFrame();
+        else
+            ReplyBad = true;
         break;
     default:
         break;

@@ -21,3 +21,11 @@ orba_build() {
     cmake -S "$ORBA_ROOT" -B "$ORBA_ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBA_WERROR=ON "$@" >/dev/null
     cmake --build "$ORBA_ROOT/$dir" -j"$(nproc)"
 }
+
+# orba_build_targets TARGET...: configures the plain build directory with the
+# tests and builds only these targets.
+orba_build_targets() {
+    cmake -S "$ORBA_ROOT" -B "$ORBA_ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBA_WERROR=ON \
+          -DORBA_BUILD_TESTS=ON >/dev/null
+    cmake --build "$ORBA_ROOT/build" -j"$(nproc)" --target "$@"
+}

@@ -1,0 +1,595 @@
+// Every transfer a window starts, against every kind of trouble the virtual
+// instrument can play. Each cell runs the window's action three times: on a
+// fresh stage against a sound instrument (the reference), on a second fresh
+// stage against the troubled one, and once more on that stage after the
+// trouble has gone. The cell holds when
+//   - the troubled run ends as the table below says, and never hangs;
+//   - a run that failed left the files, the window's data and the
+//     instrument's memory as they were (a write may have changed only bytes
+//     the reference run wrote too), and the next run gives the reference;
+//   - a run that succeeded gave what the reference gave.
+//
+// tests/CMakeLists.txt runs the "Chosen" cells with the suite; the script
+// scripts/fault-matrix.sh runs every cell and prints the table.
+
+#include "ExchangeRig.h"
+#include "TestRecords.h"
+
+#include "exchange/ExchVars.h"
+#include "panel/MemPage.h"
+#include "panel/Pribor.h"
+#include "service/Debug.h"
+#include "store/OrbACfg.h"
+#include "store/OrbADat.h"
+#include "views/List.h"
+#include "views/Res.h"
+#include "views/ResultGrid.h"
+#include "views/Stat.h"
+#include "vinst/DefaultMemory.h"
+#include "volume/DebVol.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+enum class Transfer {
+    ResultStart, ResultStep, ListIn, ListOut, ClockRead, ClockWatch, ClockWritePc, ClockWriteTyped,
+    Erase, CorrectionRead, CorrectionWrite, MemoryPage, TableRead, TableWrite, MarkRead, MarkWrite,
+    LiveViews, Curves, VolumePolling,
+};
+constexpr int TransferCount = int(Transfer::VolumePolling) + 1;
+const char *const TransferNames[TransferCount] = {
+    "ResultStart", "ResultStep", "ListIn", "ListOut", "ClockRead", "ClockWatch", "ClockWritePc", "ClockWriteTyped",
+    "Erase", "CorrectionRead", "CorrectionWrite", "MemoryPage", "TableRead", "TableWrite", "MarkRead", "MarkWrite",
+    "LiveViews", "Curves", "VolumePolling",
+};
+
+enum class Fault { Silence, WrongEcho, Noise, CutShort, SplitGap, Dropped, Unplug, PortHeld };
+constexpr int FaultCount = int(Fault::PortHeld) + 1;
+const char *const FaultNames[FaultCount] = {"Silence", "WrongEcho", "Noise",   "CutShort",
+                                            "SplitGap", "Dropped",  "Unplug", "PortHeld"};
+
+// Done: no box. NoLink: the one box "Нет связи с прибором". PortError: the
+// one box of a port that cannot be opened. Noted: either box, then the
+// window's own note of what was left undone. EveryRead: the same box once
+// for every read of a view that keeps reading. Anything else is Other.
+enum class Outcome { Done, NoLink, Noted, PortError, EveryRead, Other };
+const char *const OutcomeNames[] = {"done", "no link", "box + note", "port error", "every read", "other"};
+
+void PrintTo(Outcome outcome, std::ostream *out) { *out << OutcomeNames[int(outcome)]; }
+void PrintTo(Transfer transfer, std::ostream *out) { *out << TransferNames[int(transfer)]; }
+void PrintTo(Fault fault, std::ostream *out) { *out << FaultNames[int(fault)]; }
+
+// ---- The expected outcomes: the one place to change them -----------------------------
+// Noise before a reply spoils its echo (the engine does not hunt for the start
+// byte); only the breath-volume polling drops it. The windows that say what a
+// failed transfer left undone (a step, the erase, the table and mark writes)
+// add that note to the box; the mark read and the live views report every
+// read that fails.
+constexpr Outcome D = Outcome::Done, L = Outcome::NoLink, N = Outcome::Noted, P = Outcome::PortError,
+                  E = Outcome::EveryRead;
+constexpr std::array<std::array<Outcome, FaultCount>, TransferCount> Expected = {{
+    //                    Silence WrongEcho Noise CutShort SplitGap Dropped Unplug PortHeld
+    /* ResultStart     */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* ResultStep      */ {N,       N,         N,     N,        D,        D,       N,      N},
+    /* ListIn          */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* ListOut         */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* ClockRead       */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* ClockWatch      */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* ClockWritePc    */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* ClockWriteTyped */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* Erase           */ {N,       N,         N,     N,        D,        D,       N,      N},
+    /* CorrectionRead  */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* CorrectionWrite */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* MemoryPage      */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* TableRead       */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* TableWrite      */ {N,       N,         N,     N,        D,        D,       N,      N},
+    /* MarkRead        */ {E,       L,         E,     E,        D,        D,       E,      E},
+    /* MarkWrite       */ {N,       N,         N,     N,        D,        D,       N,      N},
+    /* LiveViews       */ {E,       L,         E,     E,        D,        D,       E,      E},
+    /* Curves          */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* VolumePolling   */ {L,       L,         D,     L,        D,        D,       L,      P},
+}};
+
+// The cells ./test.sh runs: one or two per window, each kind of trouble at least once.
+const std::vector<std::pair<Transfer, Fault>> ChosenCells = {
+    {Transfer::ResultStart, Fault::Noise},       {Transfer::ResultStep, Fault::Unplug},
+    {Transfer::ResultStep, Fault::Silence},      {Transfer::ListIn, Fault::CutShort},
+    {Transfer::ListOut, Fault::Unplug},          {Transfer::ListOut, Fault::Dropped},
+    {Transfer::ClockWriteTyped, Fault::WrongEcho}, {Transfer::CorrectionWrite, Fault::Silence},
+    {Transfer::MemoryPage, Fault::SplitGap},     {Transfer::TableRead, Fault::PortHeld},
+    {Transfer::TableWrite, Fault::Unplug},       {Transfer::MarkWrite, Fault::CutShort},
+    {Transfer::LiveViews, Fault::Unplug},        {Transfer::Curves, Fault::Noise},
+    {Transfer::VolumePolling, Fault::WrongEcho},
+};
+// ---------------------------------------------------------------------------------------
+
+constexpr int Patience = 20000;
+const QString NoLinkText = QStringLiteral("Нет связи с прибором");
+const QString MemoryFile = QStringLiteral("instrument.mem");
+
+QByteArray DefaultImage()
+{
+    const vinst::Memory memory = vinst::BuildDefaultMemory({2026, 12, 8, 10, 0, 0});
+    return QByteArray(reinterpret_cast<const char *>(memory.bytes().data()), qsizetype(memory.bytes().size()));
+}
+
+// The instrument's flags for a kind of trouble. `requests` is what the
+// reference run sent, so that a drop or an unplug strikes inside the transfer.
+QStringList FaultFlags(Fault fault, int requests)
+{
+    const QString middle = QString::number(std::max(1, (requests + 1) / 2));
+    switch (fault) {
+    case Fault::Silence: return {"--silent"};
+    case Fault::WrongEcho: return {"--wrong-echo", "3"};
+    case Fault::Noise: return {"--noise", "5"};
+    case Fault::CutShort: return {"--truncate", "1"};
+    // Ten times the rig's inter-byte time-out: the halves arrive as two blocks.
+    case Fault::SplitGap: return {"--split-gap", "50"};
+    // One request in three, at most a handful per transfer; the first of a
+    // one-frame transfer.
+    case Fault::Dropped:
+        return requests == 1 ? QStringList{"--answer-from", "2"}
+                             : QStringList{"--drop-every", QString::number(std::max(2, requests / 3))};
+    // The middle request gets no reply: the line goes with it.
+    case Fault::Unplug: return {"--drop-every", middle, "--unplug-after", middle};
+    case Fault::PortHeld: return {};
+    }
+    return {};
+}
+
+// Another program's hold on the port, as a terminal program takes it.
+class PortHold {
+public:
+    explicit PortHold(const QString &path) : m_fd(::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK))
+    {
+        m_held = m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
+    }
+    ~PortHold()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool held() const { return m_held; }
+
+private:
+    int m_fd;
+    bool m_held = false;
+};
+
+// What a window shows and keeps. `kept` must survive a failed run unchanged;
+// `result` is what a successful run must give as the reference did.
+struct Snapshot {
+    QStringList kept;
+    QStringList result;
+    bool operator==(const Snapshot &) const = default;
+};
+
+QStringList Cells(const QTableWidget *grid)
+{
+    QStringList texts;
+    for (int row = 0; row < grid->rowCount(); ++row)
+        for (int column = 0; column < grid->columnCount(); ++column)
+            texts << (grid->item(row, column) ? grid->item(row, column)->text() : QString());
+    return texts;
+}
+
+QStringList ProgramFiles(const QString &dir)
+{
+    QStringList files;
+    for (const QFileInfo &file : QDir(dir).entryInfoList(QDir::Files | QDir::NoSymLinks, QDir::Name)) {
+        if (file.fileName() == MemoryFile || file.fileName().startsWith("vinst-"))
+            continue;
+        files << file.fileName() + ":" + QString::fromLatin1(ReadWholeFile(file.filePath()).toHex());
+    }
+    return files;
+}
+
+// The messages of one run. Questions are answered Yes and not counted.
+class Boxes {
+public:
+    Boxes()
+    {
+        m_previous = SetMessageHandler([this](const MessageRequest &request) {
+            if (request.buttons & QMessageBox::Yes)
+                return QMessageBox::Yes;
+            m_boxes.push_back(request);
+            return QMessageBox::Ok;
+        });
+    }
+    ~Boxes() { SetMessageHandler(m_previous); }
+
+    Outcome outcome() const
+    {
+        if (m_boxes.empty())
+            return Outcome::Done;
+        const MessageRequest &first = m_boxes[0];
+        const bool noLink = first.text == NoLinkText;
+        const bool portError = first.kind == MessageKind::Error && !first.details.isEmpty();
+        if (m_boxes.size() == 1)
+            return noLink ? Outcome::NoLink : portError ? Outcome::PortError : Outcome::Other;
+        const bool repeated = std::all_of(m_boxes.begin(), m_boxes.end(),
+                                          [&](const MessageRequest &box) { return box.text == first.text; });
+        if (repeated && (noLink || portError))
+            return Outcome::EveryRead;
+        return m_boxes.size() == 2 && (noLink || portError) && m_boxes[1].text != NoLinkText ? Outcome::Noted
+                                                                                             : Outcome::Other;
+    }
+    QStringList texts() const
+    {
+        QStringList texts;
+        for (const MessageRequest &box : m_boxes)
+            texts << box.text;
+        return texts;
+    }
+
+private:
+    std::vector<MessageRequest> m_boxes;
+    MessageHandler m_previous;
+};
+
+// One window on its line to the instrument, ready for the action of a
+// transfer. The line's instrument can be swapped for a troubled one.
+class Stage {
+public:
+    explicit Stage(Transfer transfer)
+        : m_transfer(transfer), m_today(QDateTime(QDate(2026, 12, 8), QTime(10, 0))),
+          rig({.memory = DefaultImage()})
+    {
+        ResetDataModel();
+        ResetMemView();
+    }
+    virtual ~Stage() { ResetDataModel(); }
+
+    bool ready() const { return rig.ready(); }
+    virtual void open() = 0;
+    virtual void act() = 0;
+    virtual Snapshot snapshot() const = 0;
+
+    // Stops the instrument (it saves its memory) and starts it again with `flags`.
+    QByteArray restartInstrument(const QStringList &flags)
+    {
+        rig.instrument.reset();
+        const QByteArray memory = ReadWholeFile(rig.dir.file(MemoryFile));
+        rig.instrument = std::make_unique<VirtualInstrument>(
+            rig.dir.path(), VirtualInstrument::Setup{.flags = flags, .memoryFile = rig.dir.file(MemoryFile)});
+        return memory;
+    }
+    QByteArray stopInstrument()
+    {
+        rig.instrument.reset();
+        return ReadWholeFile(rig.dir.file(MemoryFile));
+    }
+    QStringList files() const { return ProgramFiles(rig.dir.path()); }
+
+protected:
+    Transfer transfer() const { return m_transfer; }
+
+private:
+    Transfer m_transfer;
+    FixedToday m_today;
+
+public:
+    ExchangeRig rig;
+};
+
+void ShowAndSettle(QWidget &window)
+{
+    window.show();
+    QCoreApplication::processEvents();
+}
+
+class ResultsStage : public Stage {
+public:
+    using Stage::Stage;
+    void open() override { ShowAndSettle(window); }
+    void act() override
+    {
+        (transfer() == Transfer::ResultStart ? window.Key_InputStart : window.Key_StepInput)->click();
+    }
+    // A step keeps the pages it read before the trouble struck; the next step
+    // must then bring the store to what the reference read.
+    Snapshot snapshot() const override
+    {
+        Snapshot s{files(), {}};
+        QStringList &store = transfer() == Transfer::ResultStep ? s.result : s.kept;
+        store << QString::number(ResultCount);
+        for (int row = 0; row <= 120; ++row)
+            for (int column = 0; column < GridColumns; ++column)
+                store << window.Grid().Cell(row, column);
+        return s;
+    }
+
+    TResF window;
+};
+
+class ListsStage : public Stage {
+public:
+    explicit ListsStage(Transfer transfer) : Stage(transfer) { StatF = &stat; }
+    ~ListsStage() override
+    {
+        stat.setParent(nullptr);
+        StatF = nullptr;
+    }
+    void open() override { ShowAndSettle(window); }
+    void act() override { (transfer() == Transfer::ListIn ? window.Key_InputSel : window.Key_OutputSel)->click(); }
+    Snapshot snapshot() const override
+    {
+        Snapshot s{files(), {}};
+        s.kept << Cells(window.GridName) << Cells(window.GridFIO);
+        return s;
+    }
+
+    TStatF stat;
+    TListF window;
+};
+
+class PanelStage : public Stage {
+public:
+    explicit PanelStage(Transfer transfer) : Stage(transfer)
+    {
+        FixPcNow(QDateTime(QDate(2009, 3, 5), QTime(14, 7, 30)));
+        PriborF = &panel;
+    }
+    ~PanelStage() override { PriborF = nullptr; }
+    void open() override
+    {
+        panel.AutoConnect = panel.AutoSensor = panel.AutoLinkTest = false;
+        panel.AutoClock = true;   // the clock page, its fields filled from the PC
+        ShowAndSettle(panel);
+        WatchMode = true;
+    }
+    void act() override
+    {
+        switch (transfer()) {
+        case Transfer::ClockRead: panel.KeyPriem->click(); break;
+        case Transfer::ClockWatch: panel.KeyKrug->click(); break;
+        case Transfer::ClockWritePc: panel.KeyWrPC->click(); break;
+        case Transfer::ClockWriteTyped: panel.KeyWrData->click(); break;
+        case Transfer::Erase: panel.Reset_EEPROM->click(); break;
+        case Transfer::CorrectionRead: panel.KeyPriem1->click(); break;
+        case Transfer::CorrectionWrite:
+            panel.ComboBox1->setCurrentText("2   минуты");
+            panel.Key_WriteCorrect->click();
+            break;
+        default: panel.KeyPl->click(); break;
+        }
+    }
+    // The clock fields follow the instrument's running clock and are left out.
+    Snapshot snapshot() const override
+    {
+        Snapshot s{files(), {}};
+        s.kept << Cells(panel.GridByte) << Cells(panel.GridWord);
+        s.result << panel.edit_correct->text();
+        return s;
+    }
+
+    TPriborF panel;
+};
+
+class ServiceStage : public Stage {
+public:
+    explicit ServiceStage(Transfer transfer) : Stage(transfer)
+    {
+        DebugF = &window;
+        window.ViewInterval = 3600 * 1000;   // ticks are driven here
+    }
+    ~ServiceStage() override { DebugF = nullptr; }
+    void open() override
+    {
+        ShowAndSettle(window);
+        for (QChar c : QStringLiteral("583729"))
+            QTest::keyClick(window.EditPW, c.toLatin1());
+        if (transfer() == Transfer::TableWrite)
+            window.Key_InputSel->click();
+        if (transfer() == Transfer::MarkWrite)
+            window.EditE->setText("0123456789ABCDEF");
+    }
+    void act() override
+    {
+        switch (transfer()) {
+        case Transfer::TableRead: window.Key_InputSel->click(); break;
+        case Transfer::TableWrite: window.Key_WriteData->click(); break;
+        case Transfer::MarkRead: window.Key_InputMetka->click(); break;
+        case Transfer::MarkWrite: window.Key_WriteMetka->click(); break;
+        case Transfer::LiveViews:
+            window.Key_StartAlcV->click();
+            window.TimerViewTimer();
+            window.Key_StopAlcV->click();
+            break;
+        default: window.Key_InputGrafAlc->click(); break;
+        }
+    }
+    // A failed read shows "нет данных" in its own fields, as it should; the
+    // sensor table and the configuration must stay.
+    Snapshot snapshot() const override
+    {
+        Snapshot s{files(), {}};
+        for (int word = 0; word < 36; ++word)
+            s.kept << QString::number(SensorTable[word]);
+        if (transfer() != Transfer::TableRead)
+            s.kept << Cells(window.GridS1);
+        else
+            s.result << Cells(window.GridS1);
+        if (transfer() != Transfer::MarkRead)
+            s.kept << window.EditE->text() << window.EditZond->text();
+        else
+            s.result << window.EditE->text() << window.EditZond->text();
+        for (int point : window.LastCurve)
+            s.kept << QString::number(point);
+        return s;
+    }
+
+    TDebugF window;
+};
+
+class VolumeStage : public Stage {
+public:
+    explicit VolumeStage(Transfer transfer) : Stage(transfer)
+    {
+        DebVolF = &window;
+        window.SetReadIntervalTimeout(5);
+    }
+    ~VolumeStage() override
+    {
+        window.close();
+        DebVolF = nullptr;
+        DebVolActive = false;
+    }
+    void open() override {}
+    // Polls until a dozen requests went out or a box came, then closes.
+    void act() override
+    {
+        const std::size_t before = rig.frames().size();
+        window.PrepareStart();
+        window.show();
+        window.FormActivate();
+        (void)QTest::qWaitFor([&] { return !window.Polling() || rig.frames().size() >= before + 12; }, Patience);
+        window.close();
+    }
+    Snapshot snapshot() const override { return {files(), {}}; }
+
+    TDebVolF window;
+};
+
+std::unique_ptr<Stage> MakeStage(Transfer transfer)
+{
+    switch (transfer) {
+    case Transfer::ResultStart:
+    case Transfer::ResultStep: return std::make_unique<ResultsStage>(transfer);
+    case Transfer::ListIn:
+    case Transfer::ListOut: return std::make_unique<ListsStage>(transfer);
+    case Transfer::TableRead:
+    case Transfer::TableWrite:
+    case Transfer::MarkRead:
+    case Transfer::MarkWrite:
+    case Transfer::LiveViews:
+    case Transfer::Curves: return std::make_unique<ServiceStage>(transfer);
+    case Transfer::VolumePolling: return std::make_unique<VolumeStage>(transfer);
+    default: return std::make_unique<PanelStage>(transfer);
+    }
+}
+
+// Bytes of `after` that are neither as before nor as the reference wrote them.
+int StrayBytes(const QByteArray &before, const QByteArray &after, const QByteArray &reference)
+{
+    if (before.size() != after.size() || reference.size() != after.size())
+        return int(after.size());
+    int stray = 0;
+    for (qsizetype i = 0; i < after.size(); ++i)
+        stray += after[i] != before[i] && after[i] != reference[i];
+    return stray;
+}
+
+struct Reference {
+    Snapshot after;
+    QByteArray memory;
+    int requests = 0;
+};
+
+// The sound run, on a stage of its own.
+Reference RunReference(Transfer transfer)
+{
+    auto stage = MakeStage(transfer);
+    EXPECT_TRUE(stage->ready());
+    stage->open();
+    const std::size_t before = stage->rig.frames().size();
+    Boxes boxes;
+    stage->act();
+    EXPECT_EQ(boxes.outcome(), Outcome::Done) << "reference run: " << boxes.texts().join(" | ").toStdString();
+    Reference reference{stage->snapshot(), {}, int(stage->rig.frames().size() - before)};
+    reference.memory = stage->stopInstrument();
+    return reference;
+}
+
+using Cell = std::tuple<Transfer, Fault>;
+
+class FaultMatrix : public ::testing::TestWithParam<Cell> {};
+
+TEST_P(FaultMatrix, Cell)
+{
+    const auto [transfer, fault] = GetParam();
+    const Reference reference = RunReference(transfer);
+    const Outcome expected = Expected[int(transfer)][int(fault)];
+
+    auto stage = MakeStage(transfer);
+    ASSERT_TRUE(stage->ready());
+    stage->open();
+    const QByteArray memoryBefore = stage->restartInstrument(FaultFlags(fault, reference.requests));
+    ASSERT_TRUE(stage->ready());
+    const Snapshot before = stage->snapshot();
+
+    Outcome outcome = Outcome::Other;
+    {
+        const PortHold hold(fault == Fault::PortHeld ? stage->rig.instrument->portPath() : QString());
+        ASSERT_EQ(hold.held(), fault == Fault::PortHeld);
+        Boxes boxes;
+        stage->act();
+        outcome = boxes.outcome();
+        std::printf("cell outcome: %s\n", OutcomeNames[int(outcome)]);
+        EXPECT_EQ(outcome, expected) << boxes.texts().join(" | ").toStdString();
+    }
+    const Snapshot after = stage->snapshot();
+    const QByteArray memoryAfter = stage->restartInstrument({});
+
+    if (outcome == Outcome::Done) {
+        EXPECT_EQ(after, reference.after) << "a successful run differs from the reference";
+        EXPECT_EQ(memoryAfter, reference.memory) << "a successful run wrote otherwise than the reference";
+    } else {
+        EXPECT_EQ(after.kept, before.kept) << "a failed run changed data it should have kept";
+        EXPECT_EQ(StrayBytes(memoryBefore, memoryAfter, reference.memory), 0)
+            << "a failed run wrote bytes the reference did not";
+    }
+
+    // The trouble gone, the same action works as on a sound line.
+    Boxes boxes;
+    stage->act();
+    EXPECT_EQ(boxes.outcome(), Outcome::Done) << "the next run: " << boxes.texts().join(" | ").toStdString();
+    if (outcome != Outcome::Done) {
+        EXPECT_EQ(stage->snapshot(), reference.after) << "the next run differs from the reference";
+        EXPECT_EQ(stage->stopInstrument(), reference.memory) << "the next run wrote otherwise than the reference";
+    }
+}
+
+std::string CellName(const ::testing::TestParamInfo<Cell> &info)
+{
+    return std::string(TransferNames[int(std::get<0>(info.param))]) + "_" + FaultNames[int(std::get<1>(info.param))];
+}
+
+std::vector<Cell> AllCells()
+{
+    std::vector<Cell> cells;
+    for (int transfer = 0; transfer < TransferCount; ++transfer)
+        for (int fault = 0; fault < FaultCount; ++fault)
+            cells.emplace_back(Transfer(transfer), Fault(fault));
+    return cells;
+}
+
+std::vector<Cell> Chosen()
+{
+    std::vector<Cell> cells;
+    for (const auto &[transfer, fault] : ChosenCells)
+        cells.emplace_back(transfer, fault);
+    return cells;
+}
+
+INSTANTIATE_TEST_SUITE_P(Chosen, FaultMatrix, ::testing::ValuesIn(Chosen()), CellName);
+INSTANTIATE_TEST_SUITE_P(All, FaultMatrix, ::testing::ValuesIn(AllCells()), CellName);
+
+} // namespace
