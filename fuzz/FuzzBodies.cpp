@@ -176,7 +176,10 @@ void FuzzRecordDecoding(std::span<const uint8_t> data)
         DecodeForView(slot);
         if (slot >= 0 && slot < ResultSlots) {
             DecodeForStat(slot, entry);
-            NormaliseYear(Results[slot]);
+            const ResultRecord before = Results[slot];
+            RecordYear(Results[slot]);
+            IsStale(Results[slot].DateCode(), TodayDateCode());
+            Require(Results[slot] == before, "decoding leaves the stored bytes as they are");
         }
     }
     FixPcNow({});

@@ -78,16 +78,16 @@ void PrintTo(Fault fault, std::ostream *out) { *out << FaultNames[int(fault)]; }
 
 // ---- The expected outcomes: the one place to change them -----------------------------
 // Noise before a reply spoils its echo (the engine does not hunt for the start
-// byte); only the breath-volume polling drops it. The windows that say what a
-// failed transfer left undone (a step, the erase, the table and mark writes)
-// add that note to the box; the mark read and the live views report every
-// read that fails.
+// byte); only the breath-volume polling drops it. A step writes what it left
+// undone beside its buttons; the windows that say it in a box of their own
+// (the erase, the table and mark writes) add that note to the first box; the
+// mark read and the live views report every read that fails.
 constexpr Outcome D = Outcome::Done, L = Outcome::NoLink, N = Outcome::Noted, P = Outcome::PortError,
                   E = Outcome::EveryRead;
 constexpr std::array<std::array<Outcome, FaultCount>, TransferCount> Expected = {{
     //                    Silence WrongEcho Noise CutShort SplitGap Dropped Unplug PortHeld
     /* ResultStart     */ {L,       L,         L,     L,        D,        D,       L,      P},
-    /* ResultStep      */ {N,       N,         N,     N,        D,        D,       N,      N},
+    /* ResultStep      */ {L,       L,         L,     L,        D,        D,       L,      P},
     /* ListIn          */ {L,       L,         L,     L,        D,        D,       L,      P},
     /* ListOut         */ {L,       L,         L,     L,        D,        D,       L,      P},
     /* ClockRead       */ {L,       L,         L,     L,        D,        D,       L,      P},
@@ -180,6 +180,18 @@ struct Snapshot {
     QStringList result;
     bool operator==(const Snapshot &) const = default;
 };
+
+void PrintTo(const Snapshot &snapshot, std::ostream *out)
+{
+    const auto print = [out](const QStringList &texts) {
+        for (const QString &text : texts)
+            *out << "\n    " << text.left(120).toStdString();
+    };
+    *out << "kept:";
+    print(snapshot.kept);
+    *out << "\n  result:";
+    print(snapshot.result);
+}
 
 QStringList Cells(const QTableWidget *grid)
 {
@@ -303,16 +315,21 @@ public:
     {
         (transfer() == Transfer::ResultStart ? window.Key_InputStart : window.Key_StepInput)->click();
     }
-    // A step keeps the pages it read before the trouble struck; the next step
-    // must then bring the store to what the reference read.
+    // A step keeps the pages it read before the trouble struck, and the next
+    // step reads on from there to where the reference stopped. That next step
+    // judges its first page against the current month, as every step does, so
+    // the store may hold fewer tests than one unbroken step took.
     Snapshot snapshot() const override
     {
         Snapshot s{files(), {}};
-        QStringList &store = transfer() == Transfer::ResultStep ? s.result : s.kept;
-        store << QString::number(ResultCount);
+        if (transfer() == Transfer::ResultStep) {
+            s.result << QString::number(ReadMark ? ReadMark->next : -1);
+            return s;
+        }
+        s.kept << QString::number(ResultCount);
         for (int row = 0; row <= 120; ++row)
             for (int column = 0; column < GridColumns; ++column)
-                store << window.Grid().Cell(row, column);
+                s.kept << window.Grid().Cell(row, column);
         return s;
     }
 

@@ -209,7 +209,9 @@ TEST_F(ResultsOnAFadingLine, StepStopsAtTheFirstPageThatDoesNotCome)
     EXPECT_EQ(ResultCount, 41);
     EXPECT_EQ(Slots(0, 41), RecordBytes(TestsOfThisMonth(41)));
     EXPECT_EQ(Results[41].ListNo(), 0xFF);
-    EXPECT_EQ(rig.messages.texts(), QStringList({"Нет связи с прибором", StepEndReport(StepEnd::NoAnswer)}));
+    // One box; the note of what was left stands beside the buttons.
+    EXPECT_EQ(rig.messages.texts(), QStringList({"Нет связи с прибором"}));
+    EXPECT_TRUE(window.LabelStep->text().endsWith(StepEndReport(StepEnd::NoAnswer)));
 }
 
 TEST_F(ResultsOnAFadingLine, StartWithoutAnAnswerKeepsTheStore)

@@ -161,9 +161,13 @@ void TResF::Key_StepInputClick()
     const StepReport report = StepInput(ReadResultRecords, [this](int first, int n) { ShowResultRows(first, n); });
     if (ReadMark != markBefore || ResultCount != countBefore)
         m_saveOnClose = true;
-    LabelStep->setText(StepTallyText(report));
     const QString message = StepEndReport(report.end);
-    if (!message.isEmpty())
+    // A read that failed has had its box from the exchange already.
+    if (report.end == StepEnd::NoAnswer)
+        LabelStep->setText(StepTallyText(report) + '\n' + message);
+    else
+        LabelStep->setText(StepTallyText(report));
+    if (!message.isEmpty() && report.end != StepEnd::NoAnswer)
         ShowInfo(message);
 }
 
