@@ -157,6 +157,9 @@ TEST_F(ResultsOfTheInstrument, StepReadsPageAfterPageUntilTheEndRecord)
     EXPECT_EQ(Results[3].ListNo(), 1);
     EXPECT_EQ(Row(window, 44)[2].trimmed(), FromCp1251(PersonNames[1][44]).trimmed());
     EXPECT_TRUE(rig.messages.texts().isEmpty());
+    // The new tests stand in view.
+    const QRect lastTest = window.GridRes->visualRect(window.GridRes->model()->index(43, 0));
+    EXPECT_TRUE(window.GridRes->viewport()->rect().contains(lastTest));
 
     window.Key_ExitClick();
     EXPECT_EQ(ReadWholeFile(ResultsFileName).left(2), Hex("2C 00"));

@@ -9,6 +9,7 @@
 #include "views/ViewCommon.h"
 
 #include <QGridLayout>
+#include <algorithm>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -131,6 +132,13 @@ void TResF::FormActivate()
     m_saveOnClose = false;
     ScanResults();
     ShowResultRows(0, GridDataRows);
+    ScrollToLastTests();
+}
+
+void TResF::ScrollToLastTests()
+{
+    const int lastRow = std::clamp(ResultCount, 0, GridDataRows - 1);
+    GridRes->scrollTo(m_grid->index(lastRow, 0), QAbstractItemView::PositionAtBottom);
 }
 
 void TResF::ResetResultsGrid()
@@ -161,6 +169,7 @@ void TResF::Key_StepInputClick()
     const StepReport report = StepInput(ReadResultRecords, [this](int first, int n) { ShowResultRows(first, n); });
     if (ReadMark != markBefore || ResultCount != countBefore)
         m_saveOnClose = true;
+    ScrollToLastTests();
     const QString message = StepEndReport(report.end);
     // A read that failed has had its box from the exchange already.
     if (report.end == StepEnd::NoAnswer)

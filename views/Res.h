@@ -53,6 +53,8 @@ protected:
 private:
     QWidget *BuildInputGroup();
     QWidget *BuildPrintGroup();
+    // Brings the last tests into view: the rows above them are mostly blank.
+    void ScrollToLastTests();
 
     ResultsGridModel *m_grid = nullptr;
     bool m_saveOnClose = false;   // "Старт" or "Шаг" changed the store
