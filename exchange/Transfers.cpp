@@ -66,9 +66,9 @@ bool WriteList(int list) { return WriteMemory(ListBytes * list, ListBytes); }
 
 bool ReadSignalRecord(int address) { return ReadMemory(address, SignalRecordBytes, ModeReadMemory2); }
 
-bool ReadResultPage(int record)
+bool ReadResultPage(int record, int count)
 {
-    return ReadMemory(ResultMemoryStart + ResultRecordBytes * record, ResultRecordBytes * ResultPageRecords);
+    return ReadMemory(ResultMemoryStart + ResultRecordBytes * record, ResultRecordBytes * count);
 }
 
 bool EraseResultBlock(int address) { return WriteMemory(address, EraseBlockBytes); }

@@ -12,13 +12,14 @@
 // registers: 24 clock correction, 25..31 clock, 32 a pair cleared by the
 // lists window, 78 live values.
 
+#include "store/OrbADat.h"
+
 #include <cstdint>
 #include <optional>
 
 // Memory addresses and sizes.
 constexpr int SensorTableAddress = 0;
-constexpr int SensorTableBytes = 46;
-constexpr int SensorTableWords = 23;
+constexpr int SensorTableBytes = 2 * SensorTableRows;
 constexpr int LinkProbeAddress = 21;
 constexpr int InstrumentMarkAddress = 110;
 constexpr int ProbeMarkAddress = 120;
@@ -33,7 +34,7 @@ constexpr int SignalRecordBytes = 240;
 constexpr int ResultMemoryStart = 9216;
 constexpr int ResultRecordBytes = 6;
 constexpr int ResultPageRecords = 41;
-constexpr int ResultMemoryBytes = 9000;
+constexpr int ResultMemoryBytes = ResultRecordBytes * InstrumentRecords;
 constexpr int EraseBlockBytes = 3000;
 constexpr int MemoryPageBytes = 64;
 
@@ -63,7 +64,7 @@ bool WriteListNames();
 bool ReadListPart(int list, int part);       // part 0..7: 128 bytes at 1024 list + 128 part
 bool WriteList(int list);                    // 1024 bytes at 1024 list
 bool ReadSignalRecord(int address);          // FirstSignalRecord or SecondSignalRecord
-bool ReadResultPage(int record);             // records record .. record + 40
+bool ReadResultPage(int record, int count = ResultPageRecords);   // records record .. record + count - 1
 bool EraseResultBlock(int address);          // 3000 bytes of 0xFF from TransferBuffer
 bool EraseResultMemory();                    // fills TransferBuffer, erases the three blocks; stops at a failed one
 bool ReadMemoryPage(int address);            // 64 bytes

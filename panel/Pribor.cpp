@@ -246,7 +246,7 @@ QWidget *TPriborF::BuildSensorPage()
     PanelSen1 = new QFrame(page);
     PanelSen1->setObjectName("PanelSen1");
 
-    GridS1 = new QTableWidget(SensorGridRows, 2, PanelSen1);
+    GridS1 = new QTableWidget(SensorTableRows, 2, PanelSen1);
     GridS1->setObjectName("GridS1");
     GridS1->horizontalHeader()->hide();
     GridS1->verticalHeader()->hide();

@@ -11,8 +11,8 @@ void EnsureShape(QTableWidget *grid)
 {
     if (grid->columnCount() < 2)
         grid->setColumnCount(2);
-    if (grid->rowCount() < SensorGridRows)
-        grid->setRowCount(SensorGridRows);
+    if (grid->rowCount() < SensorTableRows)
+        grid->setRowCount(SensorTableRows);
 }
 
 } // namespace
@@ -37,7 +37,7 @@ void PrepareSensorGrid(QTableWidget *grid)
     if (!grid)
         return;
     EnsureShape(grid);
-    for (int row = 0; row < SensorGridRows; ++row) {
+    for (int row = 0; row < SensorTableRows; ++row) {
         SetGridCell(grid, row, 0, InstrumentWordLabels[row]);
         SetGridCell(grid, row, 1, QString());
     }
@@ -48,6 +48,6 @@ void ShowSensorValues(QTableWidget *grid)
     if (!grid)
         return;
     EnsureShape(grid);
-    for (int row = 0; row < SensorGridRows; ++row)
+    for (int row = 0; row < SensorTableRows; ++row)
         SetGridCell(grid, row, 1, RightAligned(SensorTable[row]));
 }

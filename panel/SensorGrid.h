@@ -7,7 +7,6 @@
 
 class QTableWidget;
 
-constexpr int SensorGridRows = 23;
 constexpr int NumberFieldWidth = 6;
 
 // A decimal number right-aligned in `width` characters (wider numbers whole).

@@ -455,7 +455,7 @@ bool TSensorF::HandBackToService()
                         .arg(row)
                         .arg(InstrumentWordLabels[row].trimmed())
                         .arg(rows[row])
-                        .arg(MaxWordValue));
+                        .arg(MaxWord));
         return false;
     }
     std::copy(rows.begin(), rows.end(), SensorTable.begin());

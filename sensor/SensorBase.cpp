@@ -60,16 +60,6 @@ int Between(int a, int b, int num, int den)
     return Saturated(a - (qint64(a) - b) * num / den);
 }
 
-bool IsWord(int value)
-{
-    return value >= 0 && value <= MaxWordValue;
-}
-
-QString OutOfRange(const QString &what, int value)
-{
-    return QStringLiteral("%1 = %2, а допустимо от 0 до %3.").arg(what).arg(value).arg(MaxWordValue);
-}
-
 void ForgetImage(int bytesKept)
 {
     SensorBaseImage.resize(SensorFileSize);
@@ -189,18 +179,18 @@ QString SensorRecordProblem()
             QString what = QStringLiteral("Слово %1").arg(k);
             if (k < int(SensorWordLabels.size()))
                 what += QStringLiteral(" («%1»)").arg(SensorWordLabels[k].trimmed());
-            return OutOfRange(what, SensorWords[k]);
+            return NotAWord(what, SensorWords[k]);
         }
     }
     for (int i = 0; i < MixtureCount; ++i) {
         if (!IsWord(MixtureValues[i])) {
-            return OutOfRange(
+            return NotAWord(
                 QStringLiteral("Смесь «%1»").arg(CalibrationPointLabels[i].trimmed()),
                 MixtureValues[i]);
         }
     }
     if (!IsWord(SensorTable[VolumeCoefWord]))
-        return OutOfRange(QStringLiteral("k определения объема"), SensorTable[VolumeCoefWord]);
+        return NotAWord(QStringLiteral("k определения объема"), SensorTable[VolumeCoefWord]);
     return {};
 }
 

@@ -26,7 +26,6 @@ constexpr int SensorWordCount = 64;
 constexpr int MixtureCount = 7;
 constexpr int SensorNoteLength = 40;
 constexpr int MaxSensorNumber = 65535;
-constexpr int MaxWordValue = 65535;
 
 using SensorWordArray = std::array<int, SensorWordCount>;
 using MixtureArray = std::array<int, MixtureCount>;

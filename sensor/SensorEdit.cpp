@@ -31,7 +31,7 @@ std::array<int, SensorTableRows> SensorTableFromRecord(const SensorWordArray &wo
 
 int FirstRowNotAWord(const std::array<int, SensorTableRows> &rows)
 {
-    const auto bad = std::find_if(rows.begin(), rows.end(), [](int word) { return word < 0 || word > MaxWordValue; });
+    const auto bad = std::find_if(rows.begin(), rows.end(), [](int word) { return !IsWord(word); });
     return bad == rows.end() ? -1 : static_cast<int>(bad - rows.begin());
 }
 

@@ -4,12 +4,12 @@
 // shift of the readings, the sensor-number steps and the access code.
 
 #include "sensor/SensorBase.h"
+#include "store/OrbADat.h"
 
 #include <QString>
 #include <array>
 
 constexpr int AccessCode = 471906;
-constexpr int SensorTableRows = 23;
 constexpr int DefaultVolumeCoef = 100;
 constexpr int LowestReading = 50;    // "Плюс 1" takes the defaults below this
 constexpr MixtureArray DefaultMixtures = {3000, 2000, 1800, 1500, 1400, 1000, 500};

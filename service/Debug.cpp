@@ -128,7 +128,7 @@ void ShowSignal(int value, int &min, int &max, QLineEdit *current, QLineEdit *mi
 void PrepareTableGrid(QTableWidget *grid)
 {
     PrepareSensorGrid(grid);
-    for (int row = 0; row < SensorTableWords; ++row)
+    for (int row = 0; row < SensorTableRows; ++row)
         if (QTableWidgetItem *label = grid->item(row, 0))
             label->setFlags(label->flags() & ~Qt::ItemIsEditable);
 }
@@ -254,7 +254,7 @@ QWidget *TDebugF::BuildTableGroup()
     LData = new QLabel(QStringLiteral("Прочитано  из  прибора"), panel);
     LData->setObjectName("LData");
 
-    GridS1 = new QTableWidget(SensorGridRows, 2, panel);
+    GridS1 = new QTableWidget(SensorTableRows, 2, panel);
     GridS1->setObjectName("GridS1");
     GridS1->horizontalHeader()->hide();
     GridS1->verticalHeader()->hide();
@@ -574,7 +574,7 @@ QStringList TDebugF::TableCells()
 {
     CommitOpenEditor(GridS1);
     QStringList cells;
-    for (int row = 0; row < SensorTableWords; ++row) {
+    for (int row = 0; row < SensorTableRows; ++row) {
         const QTableWidgetItem *item = GridS1->item(row, 1);
         cells << (item ? item->text() : QString());
     }
@@ -583,7 +583,7 @@ QStringList TDebugF::TableCells()
 
 void TDebugF::GridFromTable(const QStringList &cells)
 {
-    const std::array<int, SensorTableWords> words = WordsFromCells(cells);
+    const std::array<int, SensorTableRows> words = WordsFromCells(cells);
     std::copy(words.begin(), words.end(), SensorTableSaved.begin());
     std::copy_n(words.begin(), MixtureCount, MixtureValues.begin());
 }
@@ -591,7 +591,7 @@ void TDebugF::GridFromTable(const QStringList &cells)
 void TDebugF::ShowSavedTable()
 {
     PrepareTableGrid(GridS1);
-    for (int row = 0; row < SensorTableWords; ++row)
+    for (int row = 0; row < SensorTableRows; ++row)
         SetCell(GridS1, row, RightAligned(SensorTableSaved[row]));
 }
 

@@ -49,7 +49,7 @@ std::optional<CellProblem> CheckCell(const QStringList &cells, int row, EmptyCel
     if (!IsDecimalNumber(text))
         return CellProblem{row, CellProblem::NotANumber};
     const int value = TypedNumber(text);
-    if (value < 0 || value > MaxWord)
+    if (!IsWord(value))
         return CellProblem{row, CellProblem::OutOfRange};
     return std::nullopt;
 }
@@ -71,10 +71,10 @@ GateStep PasswordChanged(QString &entry, const QString &text)
     return {GateAction::Mask, masked};
 }
 
-std::array<int, SensorTableWords> WordsFromCells(const QStringList &cells)
+std::array<int, SensorTableRows> WordsFromCells(const QStringList &cells)
 {
-    std::array<int, SensorTableWords> words{};
-    for (int row = 0; row < SensorTableWords; ++row)
+    std::array<int, SensorTableRows> words{};
+    for (int row = 0; row < SensorTableRows; ++row)
         words[row] = TypedNumber(CellText(cells, row));
     return words;
 }
@@ -82,7 +82,7 @@ std::array<int, SensorTableWords> WordsFromCells(const QStringList &cells)
 std::optional<CellProblem> CheckCells(const QStringList &cells, std::initializer_list<int> rows, EmptyCells empty)
 {
     if (rows.size() == 0) {
-        for (int row = 0; row < SensorTableWords; ++row)
+        for (int row = 0; row < SensorTableRows; ++row)
             if (auto problem = CheckCell(cells, row, empty))
                 return problem;
         return std::nullopt;
@@ -97,7 +97,7 @@ QString CellProblemText(const CellProblem &problem)
 {
     const QString row = QStringLiteral("Строка %1 \"%2\": ")
                             .arg(problem.row)
-                            .arg(InstrumentWordLabels[std::clamp(problem.row, 0, SensorTableWords - 1)].trimmed());
+                            .arg(InstrumentWordLabels[std::clamp(problem.row, 0, SensorTableRows - 1)].trimmed());
     switch (problem.kind) {
     case CellProblem::Empty:
         return row + QStringLiteral("нет значения.");
@@ -140,12 +140,12 @@ void DeriveTransitions(TableWords &table, TableWords &saved, int volumeCoef)
     if (T[17] == 0)
         T[17] = 100;
     T[18] = Narrow((int64_t(T[5]) - T[6]) / 10);
-    std::copy(T.begin() + 7, T.begin() + SensorTableWords, saved.begin() + 7);
+    std::copy(T.begin() + 7, T.begin() + SensorTableRows, saved.begin() + 7);
 }
 
 void PutTableBytes(const TableWords &words, uint8_t *bytes)
 {
-    for (int i = 0; i < SensorTableWords; ++i) {
+    for (int i = 0; i < SensorTableRows; ++i) {
         bytes[2 * i] = static_cast<uint8_t>(words[i] & 0xFF);
         bytes[2 * i + 1] = static_cast<uint8_t>((words[i] >> 8) & 0xFF);
     }

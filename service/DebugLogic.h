@@ -42,13 +42,12 @@ GateStep PasswordChanged(QString &entry, const QString &text);
 constexpr int CalibrationReadings = 7;   // rows 0..6
 constexpr int TableSensorNumberRow = 22;
 constexpr int TableVolumeCoefRow = 17;
-constexpr int MaxWord = 65535;
 
 using TableWords = std::array<int, 36>;
 
 // The grid's column 1 read as typed numbers (TypedNumber), one word per row
 // (rows missing from `cells` read as 0).
-std::array<int, SensorTableWords> WordsFromCells(const QStringList &cells);
+std::array<int, SensorTableRows> WordsFromCells(const QStringList &cells);
 
 // Why a cell cannot be written into the instrument as a word.
 struct CellProblem {

@@ -148,16 +148,6 @@ bool LoadFixedFile(const QString &fileName, int size, const std::function<bool()
 
 // --- Configuration ---------------------------------------------------------
 
-bool IsWord(int value)
-{
-    return value >= 0 && value <= 0xFFFF;
-}
-
-QString NotAWord(const QString &what, int value)
-{
-    return QStringLiteral("%1 = %2, а допустимо от 0 до 65535.").arg(what).arg(value);
-}
-
 // The first sensor word the configuration file could keep only cut down, or
 // empty when every word fits.
 QString WordProblem(const std::array<int, SavedSensorWords> &words)
@@ -541,6 +531,11 @@ QString JoinDash(int a, int b, int c)
     return TwoDigits(a) + '-' + TwoDigits(b) + '-' + TwoDigits(c);
 }
 
+QString NotAWord(const QString &what, int value)
+{
+    return QStringLiteral("%1 = %2, а допустимо от 0 до %3.").arg(what).arg(value).arg(MaxWord);
+}
+
 int TypedNumber(const QString &text)
 {
     qsizetype pos = 0;
@@ -592,7 +587,7 @@ const std::array<QString, 32> SensorWordLabels = {
     QStringLiteral("Номер сенсора  "),
 };
 
-const std::array<QString, 23> InstrumentWordLabels = {
+const std::array<QString, SensorTableRows> InstrumentWordLabels = {
     QStringLiteral("Алкоголь 0.0"),
     QStringLiteral("Алкоголь 0.1"),
     QStringLiteral("Алкоголь 0.2"),

@@ -7,6 +7,8 @@
 // returns true when it completed. A file is always replaced as a whole, so a
 // save that fails leaves the previous file as it was.
 
+#include "store/OrbADat.h"
+
 #include <QDate>
 #include <QString>
 #include <array>
@@ -69,7 +71,11 @@ QString JoinDash(int a, int b, int c);
 // reads as 0. Values beyond an int are held at its limits.
 int TypedNumber(const QString &text);
 
+// The report of a value that is no word: "<what> = <value>, а допустимо от 0
+// до 65535."
+QString NotAWord(const QString &what, int value);
+
 // Row labels of the sensor grids; trailing spaces belong to the texts.
 extern const std::array<QString, 32> SensorWordLabels;      // sensor data words 0..31
-extern const std::array<QString, 23> InstrumentWordLabels;  // sensor table rows 0..22
+extern const std::array<QString, SensorTableRows> InstrumentWordLabels;
 extern const std::array<QString, 7> CalibrationPointLabels; // calibration mixtures

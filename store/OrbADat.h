@@ -14,8 +14,13 @@
 #include <cstdint>
 #include <optional>
 
+// The 16-bit words of the instrument and of the files.
+constexpr int MaxWord = 65535;
+constexpr bool IsWord(int value) { return value >= 0 && value <= MaxWord; }
+
 // Configuration values (orbisk_m.cnf).
 constexpr int SensorTableSize = 36;      // words 0..31 are saved
+constexpr int SensorTableRows = 23;      // words 0..22 live in the instrument, one grid row each
 constexpr int SavedSensorWords = 32;
 constexpr int VolumeCoefWord = 17;
 

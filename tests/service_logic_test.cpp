@@ -16,7 +16,7 @@ QStringList Cells(std::initializer_list<int> first, const QString &rest = QStrin
     QStringList cells;
     for (int v : first)
         cells << QString::number(v);
-    while (cells.size() < SensorTableWords)
+    while (cells.size() < SensorTableRows)
         cells << rest;
     return cells;
 }
@@ -112,7 +112,7 @@ TEST(DeriveTransitions, ThresholdsFromTheSevenReadings)
 
     const int expected[] = {2840, 2660, 2432, 2310, 2227, 2130, 2002, 1910, 1855, 1827, 117, 80, 2840,
                             1000, 1234, 56};
-    for (int k = 7; k < SensorTableWords; ++k)
+    for (int k = 7; k < SensorTableRows; ++k)
         EXPECT_EQ(saved[k], expected[k - 7]) << "row " << k;
     EXPECT_EQ(table[17], 117);
     EXPECT_EQ(table[23], 2360);   // level 0.3

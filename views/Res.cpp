@@ -27,7 +27,7 @@ namespace {
 bool ReadResultRecords(int first, int count)
 {
     PrepareExchangeProgress(TResF::ExchangeProgressSteps);
-    return ReadMemory(ResultMemoryStart + ResultRecordBytes * first, ResultRecordBytes * count);
+    return ReadResultPage(first, count);
 }
 
 QToolButton *MakeInputButton(QWidget *parent, const char *name, const QString &caption, const QString &hint)

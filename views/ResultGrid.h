@@ -9,6 +9,7 @@
 // the data (model row r - 1).
 
 #include "store/ResultRecord.h"
+#include "views/ResultSteps.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
@@ -17,7 +18,6 @@
 
 constexpr int GridDataRows = 9001;    // grid rows 1..9001
 constexpr int GridColumns = 6;
-constexpr int NumberedGridRows = 9000;
 
 class ResultGridModel : public QAbstractTableModel {
     Q_OBJECT

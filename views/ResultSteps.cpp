@@ -51,7 +51,7 @@ bool StartInput(const ReadRecordsFn &read)
     if (!read(0, StartRecords))
         return false;
     RefDateCode = today;
-    MarkSlotsEmpty(0, ResetSlots);
+    MarkSlotsEmpty(0, NumberedGridRows);
     int next = StartRecords;
     for (int slot = 0; slot < StartRecords; ++slot) {
         Results[slot] = RecordAt(TransferBuffer.data(), slot);

@@ -10,7 +10,9 @@
 #include <functional>
 
 constexpr int StartRecords = 41;
-constexpr int ResetSlots = 9000;          // slots that a reset of the grid marks empty
+// The grid's numbered rows 1..9000, one for each of slots 0..8999; a reset of
+// the grid marks these slots empty.
+constexpr int NumberedGridRows = 9000;
 
 // Reads instrument records first .. first + count - 1 into TransferBuffer;
 // true when the instrument answered.

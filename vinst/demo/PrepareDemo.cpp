@@ -59,7 +59,7 @@ void TakeLists(const Memory &memory)
 // The instrument's records made before today, as "Шаг" stores them.
 void TakeResults(const Memory &memory, const QDate &today)
 {
-    MarkSlotsEmpty(0, ResetSlots);
+    MarkSlotsEmpty(0, NumberedGridRows);
     ResultCount = 0;
     const int todayKey = DateKeyOf(today.year(), today.month(), today.day());
     for (std::size_t index = 0; index < mem::RecordSlots; ++index) {
