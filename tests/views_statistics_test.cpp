@@ -242,4 +242,27 @@ TEST_F(Statistics, YearListsReachThePcYear)
     EXPECT_EQ(FoundTimes(), QStringList{"1.02.2032 9:00"});
 }
 
+// A search takes each of the ten period values from its own selector, the
+// value its item stands for.
+TEST_F(Statistics, EachPeriodSelectorGivesItsOwnValue)
+{
+    ScopedWorkDir dir;
+    MessageRecorder messages;
+    Store({TestRecord(1, 0, At(2026, 12, 1, 9, 0))});
+    ASSERT_TRUE(SaveResults());
+    TStatF window;
+    window.show();
+    QCoreApplication::processEvents();
+
+    const std::array boxes = {window.box_YearB, window.box_MonB, window.box_DayB, window.box_HHB, window.box_MMB,
+                              window.box_YearE, window.box_MonE, window.box_DayE, window.box_HHE, window.box_MME};
+    const std::array items = {1, 2, 4, 6, 7, 8, 9, 10, 12, 13};   // no two values alike
+    for (size_t i = 0; i < boxes.size(); ++i)
+        boxes[i]->setCurrentIndex(items[i]);
+    window.key_Poisk->click();
+    EXPECT_EQ((std::array{BeginYear, BeginMonth, BeginDay, BeginHour, BeginMinute,
+                          EndYear, EndMonth, EndDay, EndHour, EndMinute}),
+              (std::array{2009, 3, 5, 6, 7, 2016, 10, 11, 12, 13}));
+}
+
 } // namespace

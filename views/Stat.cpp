@@ -20,6 +20,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 
 TStatF *StatF = nullptr;
 
@@ -62,6 +63,35 @@ QComboBox *MakeBox(QWidget *parent, const char *name, const QStringList &items)
     box->setMaxVisibleItems(16);
     return box;
 }
+
+QStringList HourItems() { return NumberItems(0, 23); }
+QStringList MinuteItems() { return NumberItems(0, 59); }
+QStringList MonthItems() { return MonthNames; }
+
+// The ten selectors of the period, each with the period value it shows: the
+// value of item i is first + i. Begin row first, then the end row, in the
+// order of their columns.
+struct PeriodBox {
+    QComboBox *TStatF::*box;
+    const char *name;
+    int *value;
+    int first;
+    QStringList (*items)();
+};
+
+const std::array<PeriodBox, 10> PeriodBoxes = {{
+    {&TStatF::box_YearB, "box_YearB", &BeginYear, FirstPeriodYear, YearItems},
+    {&TStatF::box_MonB, "box_MonB", &BeginMonth, 1, MonthItems},
+    {&TStatF::box_DayB, "box_DayB", &BeginDay, 1, DayItems},
+    {&TStatF::box_HHB, "box_HHB", &BeginHour, 0, HourItems},
+    {&TStatF::box_MMB, "box_MMB", &BeginMinute, 0, MinuteItems},
+    {&TStatF::box_YearE, "box_YearE", &EndYear, FirstPeriodYear, YearItems},
+    {&TStatF::box_MonE, "box_MonE", &EndMonth, 1, MonthItems},
+    {&TStatF::box_DayE, "box_DayE", &EndDay, 1, DayItems},
+    {&TStatF::box_HHE, "box_HHE", &EndHour, 0, HourItems},
+    {&TStatF::box_MME, "box_MME", &EndMinute, 0, MinuteItems},
+}};
+constexpr int PeriodColumns = 5;
 
 QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text)
 {
@@ -136,19 +166,6 @@ QWidget *TStatF::BuildPeriodPage()
 {
     TabSheet2 = new QWidget;
     TabSheet2->setObjectName("TabSheet2");
-    box_YearB = MakeBox(TabSheet2, "box_YearB", YearItems());
-    box_MonB = MakeBox(TabSheet2, "box_MonB", MonthNames);
-    box_DayB = MakeBox(TabSheet2, "box_DayB", DayItems());
-    box_HHB = MakeBox(TabSheet2, "box_HHB", NumberItems(0, 23));
-    box_MMB = MakeBox(TabSheet2, "box_MMB", NumberItems(0, 59));
-    box_YearE = MakeBox(TabSheet2, "box_YearE", YearItems());
-    box_MonE = MakeBox(TabSheet2, "box_MonE", MonthNames);
-    box_DayE = MakeBox(TabSheet2, "box_DayE", DayItems());
-    box_HHE = MakeBox(TabSheet2, "box_HHE", NumberItems(0, 23));
-    box_MME = MakeBox(TabSheet2, "box_MME", NumberItems(0, 59));
-    key_Poisk = new QPushButton(QStringLiteral("ПОИСК"), TabSheet2);
-    key_Poisk->setObjectName("key_Poisk");
-
     auto *grid = new QGridLayout(TabSheet2);
     grid->addWidget(MakeLabel(TabSheet2, "Label5", QStringLiteral("Год")), 0, 1);
     grid->addWidget(MakeLabel(TabSheet2, "Label6", QStringLiteral("месяц")), 0, 2);
@@ -157,12 +174,13 @@ QWidget *TStatF::BuildPeriodPage()
     grid->addWidget(MakeLabel(TabSheet2, "Label8", QStringLiteral("минуты")), 0, 5);
     grid->addWidget(MakeLabel(TabSheet2, "Label3", QStringLiteral("C:")), 1, 0);
     grid->addWidget(MakeLabel(TabSheet2, "Label4", QStringLiteral("По:")), 2, 0);
-    const QList<QComboBox *> begin = {box_YearB, box_MonB, box_DayB, box_HHB, box_MMB};
-    const QList<QComboBox *> end = {box_YearE, box_MonE, box_DayE, box_HHE, box_MME};
-    for (int column = 0; column < begin.size(); ++column) {
-        grid->addWidget(begin[column], 1, column + 1);
-        grid->addWidget(end[column], 2, column + 1);
+    for (int i = 0; i < int(PeriodBoxes.size()); ++i) {
+        const PeriodBox &field = PeriodBoxes[i];
+        this->*field.box = MakeBox(TabSheet2, field.name, field.items());
+        grid->addWidget(this->*field.box, 1 + i / PeriodColumns, 1 + i % PeriodColumns);
     }
+    key_Poisk = new QPushButton(QStringLiteral("ПОИСК"), TabSheet2);
+    key_Poisk->setObjectName("key_Poisk");
     grid->addWidget(key_Poisk, 3, 1, 1, 2);
     grid->setRowStretch(4, 1);
     return TabSheet2;
@@ -284,32 +302,16 @@ void TStatF::RunPeriodSearch()
 
 void TStatF::ReadPeriodBoxes()
 {
-    BeginYear = box_YearB->currentIndex() + FirstPeriodYear;
-    BeginMonth = box_MonB->currentIndex() + 1;
-    BeginDay = box_DayB->currentIndex() + 1;
-    BeginHour = box_HHB->currentIndex();
-    BeginMinute = box_MMB->currentIndex();
-    EndYear = box_YearE->currentIndex() + FirstPeriodYear;
-    EndMonth = box_MonE->currentIndex() + 1;
-    EndDay = box_DayE->currentIndex() + 1;
-    EndHour = box_HHE->currentIndex();
-    EndMinute = box_MME->currentIndex();
+    for (const PeriodBox &field : PeriodBoxes)
+        *field.value = (this->*field.box)->currentIndex() + field.first;
     MakePeriodKeys();
 }
 
 void TStatF::SetPeriodBoxes()
 {
     ClampPeriod();
-    box_YearB->setCurrentIndex(BeginYear - FirstPeriodYear);
-    box_MonB->setCurrentIndex(BeginMonth - 1);
-    box_DayB->setCurrentIndex(BeginDay - 1);
-    box_HHB->setCurrentIndex(BeginHour);
-    box_MMB->setCurrentIndex(BeginMinute);
-    box_YearE->setCurrentIndex(EndYear - FirstPeriodYear);
-    box_MonE->setCurrentIndex(EndMonth - 1);
-    box_DayE->setCurrentIndex(EndDay - 1);
-    box_HHE->setCurrentIndex(EndHour);
-    box_MME->setCurrentIndex(EndMinute);
+    for (const PeriodBox &field : PeriodBoxes)
+        (this->*field.box)->setCurrentIndex(*field.value - field.first);
 }
 
 void TStatF::ShowFound()
