@@ -1,23 +1,12 @@
-#include "shell/CommandLine.h"
-#include "shell/Language.h"
-#include "shell/Message.h"
 #include "shell/OrbiskSA.h"
+#include "shell/Startup.h"
 
 #include <QApplication>
-#include <QDir>
 #include <cstdio>
 
 namespace {
 
 constexpr int ExitRefused = 2;
-
-// Reads the command line before the toolkit starts, so that --help and
-// --version also answer where there is no display.
-StartOptions ReadCommandLine(int argc, char **argv)
-{
-    QCoreApplication probe(argc, argv);
-    return ParseCommandLine(QCoreApplication::arguments());
-}
 
 int Answer(const StartOptions &options)
 {
@@ -41,23 +30,9 @@ int main(int argc, char **argv)
         return Answer(options);
 
     QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orba.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral(ORBA_APP_ID));
-    InstallToolkitTranslations();
-
-    const QString folder = ChooseDataFolder(options.folder, QDir::currentPath(),
-                                            QDir::homePath(), UserDataFolder());
-    QString error;
-    if (!EnterDataFolder(folder, error)) {
-        std::fprintf(stderr, "orba: %s\n", qPrintable(error));
-        ShowError(error);
+    if (!StartProgram(options))
         return 1;
-    }
-
-    TOrbiskSAF *main = CreateWindows();
-    main->StartOnPort(options.port);
-    main->show();
     const int code = app.exec();
     DestroyWindows();
     return code;
