@@ -8,6 +8,9 @@ ORBA_ROOT="$(cd "$(dirname "$0")" && pwd)"
 orba_install_packages
 export QT_QPA_PLATFORM=offscreen
 
+# Each layer includes only what lies below it (docs/architecture.md).
+"$ORBA_ROOT/scripts/check-layers.sh" "$ORBA_ROOT"
+
 orba_build build -DORBA_BUILD_TESTS=ON
 (cd "$ORBA_ROOT/build" && ctest --output-on-failure -j2)
 
