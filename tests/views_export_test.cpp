@@ -10,6 +10,7 @@
 #include "store/OrbADat.h"
 #include "store/Spreadsheet.h"
 #include "views/Res.h"
+#include "views/ResultGrid.h"
 #include "views/Search.h"
 #include "views/Stat.h"
 #include "views/ViewCommon.h"
@@ -124,6 +125,21 @@ TEST_F(Export, ResultsWindowWritesTheTestsItShows)
                     ";Аноним;06.12.2026;23:59;6,3\r\n"
                     "Название цеха 1;Цех 1 Фамилия 63;07.12.2026;12:30;1,5\r\n"));
     EXPECT_TRUE(messages.texts().isEmpty());
+}
+
+// A step's scan can cut the count below rows shown before (records read by
+// "Старт" after an end record): those rows are no stored tests.
+TEST_F(Export, RowsPastACutCountAreLeftOut)
+{
+    SaveStore({TestRecord(1, 0, At(2026, 12, 1, 9, 0)), EndRecord(), TestRecord(1, 1, At(2026, 12, 1, 9, 5))});
+    ResultCount = 3;
+    ResultsGridModel grid;
+    grid.ShowSlots(0, 3);
+    ScanResults();
+    ASSERT_TRUE(grid.ShowsTest(3));
+    const std::vector<StatEntry> shown = ShownTests(grid);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].PersonText, "Цех 1 Фамилия 00");
 }
 
 TEST_F(Export, StatisticsWindowWritesTheRecordsFound)
