@@ -10,7 +10,7 @@ class QWidget;
 struct SaveFileRequest {
     QString caption;
     QString proposedPath;   // the folder and the name the dialog starts with
-    QString filter;         // "Таблица (*.csv)"
+    QString filter;         // "Таблица CSV (*.csv)"
     QString defaultSuffix;  // added when the name chosen has none
 };
 
