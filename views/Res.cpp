@@ -67,6 +67,7 @@ TResF::TResF(QWidget *parent) : QDialog(parent)
     connect(Key_InputStart, &QToolButton::clicked, this, &TResF::Key_InputStartClick);
     connect(Key_StepInput, &QToolButton::clicked, this, &TResF::Key_StepInputClick);
     connect(Button1, &QPushButton::clicked, this, &TResF::Button1Click);
+    connect(Key_Export, &QPushButton::clicked, this, &TResF::Key_ExportClick);
 }
 
 QWidget *TResF::BuildInputGroup()
@@ -103,11 +104,15 @@ QWidget *TResF::BuildPrintGroup()
     Button1 = new QPushButton(QStringLiteral("СОЗДАТЬ"), GroupBox2);
     Button1->setObjectName("Button1");
     Button1->setAutoDefault(false);   // Return must not write the file
+    Key_Export = MakeExportButton(GroupBox2);
 
     auto *column = new QVBoxLayout(GroupBox2);
     for (QLabel *each : {Label1, Label2, Label3, Label4})
         column->addWidget(each);
-    column->addWidget(Button1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(Button1);
+    buttons->addWidget(Key_Export);
+    column->addLayout(buttons);
     return GroupBox2;
 }
 
@@ -184,6 +189,11 @@ void TResF::Button1Click()
 {
     MakeDailyFileName();
     ReplaceFile(DailyFileName, DailyFileText(*m_grid, ResultCount));
+}
+
+void TResF::Key_ExportClick()
+{
+    ExportToSpreadsheet(this, ShownTests(*m_grid));
 }
 
 void TResF::Key_ExitClick()

@@ -1,6 +1,7 @@
 #pragma once
 // The results window: the breath tests of the results store, reading new
-// tests from the instrument, and the daily text copy for printing.
+// tests from the instrument, the daily text copy for printing, and the
+// tests as a table for spreadsheet programs.
 
 #include <QDialog>
 
@@ -31,6 +32,7 @@ public:
     QLabel *Label3 = nullptr;
     QLabel *Label4 = nullptr;
     QPushButton *Button1 = nullptr;
+    QPushButton *Key_Export = nullptr;   // the tests shown, as a spreadsheet table
 
     const ResultsGridModel &Grid() const { return *m_grid; }
 
@@ -38,6 +40,7 @@ public:
     void Key_InputStartClick();
     void Key_StepInputClick();
     void Button1Click();
+    void Key_ExportClick();
     void Key_ExitClick();
 
     // Empties the grid and the note of the last step.

@@ -79,6 +79,11 @@ void ResultsGridModel::ShowSlots(int first, int n)
     RowsChanged(begin + 1, end);
 }
 
+bool ResultsGridModel::ShowsTest(int row) const
+{
+    return row >= 1 && row <= GridDataRows && !m_rows[row - 1].Date.trimmed().isEmpty();
+}
+
 QString ResultsGridModel::DataCell(int row, int column) const
 {
     if (column == 0)
@@ -100,6 +105,11 @@ void FoundGridModel::ShowFound()
     RowsChanged(1, std::max(before, m_shown));
 }
 
+std::span<const StatEntry> FoundGridModel::ShownEntries() const
+{
+    return {Found.data(), size_t(m_shown)};
+}
+
 QString FoundGridModel::DataCell(int row, int column) const
 {
     if (row > m_shown)
@@ -113,6 +123,16 @@ QString FoundGridModel::DataCell(int row, int column) const
     case 4: return entry.TimeText;
     default: return entry.ResultText;
     }
+}
+
+std::vector<StatEntry> ShownTests(const ResultsGridModel &grid)
+{
+    std::vector<StatEntry> tests;
+    const int counted = std::clamp(ResultCount, 0, GridDataRows);
+    for (int slot = 0; slot < counted; ++slot)
+        if (grid.ShowsTest(slot + 1))
+            DecodeForStat(slot, tests.emplace_back());
+    return tests;
 }
 
 QByteArray DailyFileText(const ResultGridModel &grid, int lastRow)

@@ -14,6 +14,7 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QString>
+#include <span>
 #include <vector>
 
 constexpr int GridDataRows = 9001;    // grid rows 1..9001
@@ -51,6 +52,8 @@ public:
     // of slots from ResultCount on are emptied, slots without a grid row
     // (9001 and above) are left alone.
     void ShowSlots(int first, int n);
+    // False for the blank rows: empty slots, stale and invalid records.
+    bool ShowsTest(int row) const;
 
 protected:
     QString DataCell(int row, int column) const override;
@@ -68,6 +71,8 @@ public:
 
     // Takes FoundCount and the found tables as they are now.
     void ShowFound();
+    // The entries of the found tables that the grid shows.
+    std::span<const StatEntry> ShownEntries() const;
 
 protected:
     QString DataCell(int row, int column) const override;
@@ -75,6 +80,10 @@ protected:
 private:
     int m_shown = 0;
 };
+
+// The tests the results grid shows, in slot order: rows of counted slots
+// that are not blank, decoded as the statistics window decodes them.
+std::vector<StatEntry> ShownTests(const ResultsGridModel &grid);
 
 // The daily text copy of grid rows 0 .. lastRow (bounded to the grid): the
 // six cells of each row in fields of 6, 16, 16, 12, 6 and 4 characters, cut

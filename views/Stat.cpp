@@ -121,10 +121,15 @@ TStatF::TStatF(QWidget *parent) : QDialog(parent)
     GridRes = new QTableView(this);
     SetUpResultGrid(GridRes, m_grid);
     Key_Exit = MakeExitButton(this);
+    Key_Export = MakeExportButton(this);
 
+    auto *side = new QVBoxLayout;
+    side->addWidget(Key_Exit, 0, Qt::AlignRight);
+    side->addStretch();
+    side->addWidget(Key_Export);
     auto *top = new QHBoxLayout;
     top->addWidget(control_Stat, 1);
-    top->addWidget(Key_Exit, 0, Qt::AlignTop);
+    top->addLayout(side);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(GridRes, 1);
@@ -135,6 +140,7 @@ TStatF::TStatF(QWidget *parent) : QDialog(parent)
     connect(key_Poisk, &QPushButton::clicked, this, &TStatF::key_PoiskClick);
     connect(page_Stat, &QTabWidget::currentChanged, this, &TStatF::page_StatChange);
     connect(Key_Exit, &QToolButton::clicked, this, &TStatF::Key_ExitClick);
+    connect(Key_Export, &QPushButton::clicked, this, &TStatF::Key_ExportClick);
 }
 
 QWidget *TStatF::BuildPersonPage()
@@ -323,4 +329,9 @@ void TStatF::Key_ExitClick()
 {
     Key_Exit->setDown(false);
     close();
+}
+
+void TStatF::Key_ExportClick()
+{
+    ExportToSpreadsheet(this, m_grid->ShownEntries());
 }

@@ -41,6 +41,7 @@ public:
     QPushButton *key_Poisk = nullptr;
     QTableView *GridRes = nullptr;
     QToolButton *Key_Exit = nullptr;
+    QPushButton *Key_Export = nullptr;   // the records found, as a spreadsheet table
 
     const FoundGridModel &Grid() const { return *m_grid; }
 
@@ -58,6 +59,7 @@ public:
     void key_PoiskClick();
     void page_StatChange(int index);
     void Key_ExitClick();
+    void Key_ExportClick();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -1,9 +1,16 @@
 #include "views/ViewCommon.h"
 
 #include "exchange/Obmen.h"
+#include "shell/FileChoice.h"
+#include "store/OrbACfg.h"
+#include "store/OrbADat.h"
+#include "store/Spreadsheet.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStyle>
 #include <QTableView>
 #include <QToolButton>
@@ -65,4 +72,29 @@ void PrepareExchangeProgress(int maximum, int position)
         return;
     ObmenF->Progres->setRange(0, maximum);
     ObmenF->Progres->setValue(position);
+}
+
+QPushButton *MakeExportButton(QWidget *parent)
+{
+    auto *button = new QPushButton(QStringLiteral("Экспорт"), parent);
+    button->setObjectName("Key_Export");
+    button->setToolTip(QStringLiteral("Записать показанные тесты в файл CSV для электронных таблиц"));
+    button->setAutoDefault(false);   // Return must not open the file dialog
+    return button;
+}
+
+QString SpreadsheetFileName()
+{
+    MakeDailyFileName();
+    return QFileInfo(DailyFileName).completeBaseName() + QStringLiteral(".csv");
+}
+
+bool ExportToSpreadsheet(QWidget *parent, std::span<const StatEntry> entries)
+{
+    // The table is taken as the window shows it at the click.
+    const QByteArray table = SpreadsheetText(entries);
+    const QString fileName = ChooseSaveFile(parent, {QStringLiteral("Экспорт"),
+                                                     QDir::current().absoluteFilePath(SpreadsheetFileName()),
+                                                     QStringLiteral("Таблица CSV (*.csv)"), QStringLiteral("csv")});
+    return !fileName.isEmpty() && ReplaceFile(fileName, table);
 }

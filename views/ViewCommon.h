@@ -3,10 +3,14 @@
 // font of the result grids, their shape, and the exchange window's progress
 // bar that they prepare before their transfers.
 
+#include "store/ResultRecord.h"
+
 #include <QFont>
 #include <QString>
+#include <span>
 
 class QAbstractItemModel;
+class QPushButton;
 class QTableView;
 class QToolButton;
 class QWidget;
@@ -25,3 +29,16 @@ void SetUpResultGrid(QTableView *view, QAbstractItemModel *model);
 
 // Sets the exchange window's progress bar for the next exchanges.
 void PrepareExchangeProgress(int maximum, int position = 0);
+
+// The button "Экспорт" of the results and the statistics windows.
+QPushButton *MakeExportButton(QWidget *parent);
+
+// "Экспорт" of the results and the statistics windows: asks for a file name,
+// offering the daily file's name with .csv in the program's folder, and
+// writes `entries` there as a table for spreadsheet programs
+// (store/Spreadsheet.h). False when the operator cancelled, or when the save
+// failed, which has been reported and has left an old file as it was.
+bool ExportToSpreadsheet(QWidget *parent, std::span<const StatEntry> entries);
+
+// The file name "Экспорт" offers: the daily file's name with .csv.
+QString SpreadsheetFileName();

@@ -34,6 +34,19 @@ QStringList MessageRecorder::texts() const
     return list;
 }
 
+SaveFileAnswer::SaveFileAnswer(QString path)
+{
+    m_previous = SetSaveFileHandler([this, path = std::move(path)](const SaveFileRequest &request) {
+        m_requests.push_back(request);
+        return path;
+    });
+}
+
+SaveFileAnswer::~SaveFileAnswer()
+{
+    SetSaveFileHandler(m_previous);
+}
+
 QByteArray ReadWholeFile(const QString &path)
 {
     QFile f(path);

@@ -1,7 +1,8 @@
 #pragma once
-// Test helpers: a fresh working directory per test, and a recorder that
-// answers the program's message boxes.
+// Test helpers: a fresh working directory per test, and recorders that
+// answer the program's message boxes and file dialogs.
 
+#include "shell/FileChoice.h"
 #include "shell/Message.h"
 
 #include <QByteArray>
@@ -36,6 +37,19 @@ public:
 private:
     std::vector<MessageRequest> m_messages;
     MessageHandler m_previous;
+};
+
+// Installs itself as the file dialog; every request is recorded and answered
+// with `path` (an empty path cancels).
+class SaveFileAnswer {
+public:
+    explicit SaveFileAnswer(QString path);
+    ~SaveFileAnswer();
+    const std::vector<SaveFileRequest> &requests() const { return m_requests; }
+
+private:
+    std::vector<SaveFileRequest> m_requests;
+    SaveFileHandler m_previous;
 };
 
 QByteArray ReadWholeFile(const QString &path);
