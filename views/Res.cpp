@@ -1,6 +1,7 @@
 #include "views/Res.h"
 
 #include "exchange/Transfers.h"
+#include "shell/FirstUse.h"
 #include "shell/Message.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
@@ -21,6 +22,11 @@
 #include <optional>
 
 TResF *ResF = nullptr;
+
+TResF *ResWindow()
+{
+    return MadeOnFirstUse(ResF);
+}
 
 namespace {
 
@@ -127,8 +133,8 @@ void TResF::FormActivate()
     // Slots past the count hold no tests; they go empty into a new file. A
     // file that cannot be read leaves the store as it was.
     MarkSlotsEmpty(ResultCount, GridDataRows);
-    LoadLists();
-    LoadResults();
+    Report(LoadLists());
+    Report(LoadResults());
     m_saveOnClose = false;
     ScanResults();
     ShowResultRows(0, GridDataRows);
@@ -159,7 +165,7 @@ void TResF::Key_InputStartClick()
     ResetResultsGrid();
     ShowResultRows(0, StartRecords);
     m_saveOnClose = true;
-    SaveResults();
+    Report(SaveResults());
 }
 
 void TResF::Key_StepInputClick()
@@ -183,7 +189,7 @@ void TResF::Key_StepInputClick()
 void TResF::Button1Click()
 {
     MakeDailyFileName();
-    ReplaceFile(DailyFileName, DailyFileText(*m_grid, ResultCount));
+    Report(ReplaceFile(DailyFileName, DailyFileText(*m_grid, ResultCount)));
 }
 
 void TResF::Key_ExitClick()
@@ -196,6 +202,6 @@ void TResF::done(int result)
     // Only a read changes the store: opening and closing leaves the file as
     // it was.
     if (m_saveOnClose)
-        SaveResults();
+        Report(SaveResults());
     QDialog::done(result);
 }

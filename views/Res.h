@@ -61,3 +61,5 @@ private:
 };
 
 extern TResF *ResF;
+// The window, made on its first use (shell/FirstUse.h).
+TResF *ResWindow();

@@ -79,3 +79,5 @@ private:
 };
 
 extern TStatF *StatF;
+// The window, made on its first use (shell/FirstUse.h).
+TStatF *StatWindow();
