@@ -10,6 +10,7 @@
 #include "views/Res.h"
 #include "views/Search.h"
 #include "views/Stat.h"
+#include "shell/Message.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -63,8 +64,8 @@ int main(int argc, char **argv)
     FixedToday today(now);
 
     FillStore(now);
-    LoadLists();
-    SaveResults();
+    Report(LoadLists());
+    Report(SaveResults());
 
     TResF results;
     Print("results window opened on a full store", MedianMs([&results] {

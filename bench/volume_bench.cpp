@@ -111,7 +111,6 @@ Cost PollWithWindow(TimingApplication &app, int seconds)
 
     TDebVolF window;
     DebVolF = &window;
-    window.PrepareStart();
     window.show();
     RunFor(1);   // the window settles on the screen
 
@@ -119,7 +118,7 @@ Cost PollWithWindow(TimingApplication &app, int seconds)
     QElapsedTimer wall;
     wall.start();
     const double cpu = CpuSeconds();
-    window.FormActivate();
+    window.StartPolling(VolumeCoef);
     RunFor(seconds);
     Cost cost{wall.elapsed() / 1000.0, CpuSeconds() - cpu, 0};
     app.timing = false;

@@ -23,7 +23,6 @@ bool StopExch;
 bool PanelLinkTest;
 bool ServiceLinkTest;
 bool WatchMode;
-bool VolumeStart;
 
 int InstrumentNumber;
 
@@ -52,7 +51,6 @@ void ResetExchangeVariables()
     PanelLinkTest = false;
     ServiceLinkTest = false;
     WatchMode = false;
-    VolumeStart = false;
 
     InstrumentNumber = 1;
 }

@@ -52,7 +52,6 @@ extern bool StopExch;         // the operator asked to stop a repeating exchange
 extern bool PanelLinkTest;    // the instrument panel's endless link probe
 extern bool ServiceLinkTest;  // the service window's endless link probe
 extern bool WatchMode;        // the clock watch: show the progress panel and the stop button
-extern bool VolumeStart;      // hand the next completed read to the breath-volume window
 
 // Instrument number, word 21 of the sensor table as last read.
 extern int InstrumentNumber;

@@ -2,17 +2,15 @@
 
 #include "exchange/ExchVars.h"
 #include "exchange/Transfers.h"
-#include "panel/Pribor.h"
-#include "panel/SensorGrid.h"
-#include "service/Debug.h"
+#include "serial/PortLease.h"
 #include "shell/Message.h"
 #include "store/OrbADat.h"
-#include "volume/DebVol.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QShowEvent>
 #include <QStyle>
@@ -24,6 +22,8 @@
 TObmenF *ObmenF = nullptr;
 
 namespace {
+
+QPointer<QWidget> ObmenWindowOwner;
 
 const QString ReadMemoryLog = QStringLiteral("Считывание  памяти  прибора ... ");
 const QString ReadClockLog = QStringLiteral("Считывание времени и даты из прибора ... ");
@@ -109,6 +109,23 @@ TObmenF::TObmenF(QWidget *parent) : QDialog(parent)
     connect(Key_Exit, &QToolButton::clicked, this, &TObmenF::Key_ExitClick);
 }
 
+TObmenF *ObmenWindow()
+{
+    if (!ObmenF && ObmenWindowOwner) {
+        ObmenF = new TObmenF(ObmenWindowOwner);
+        QObject::connect(ObmenF, &QObject::destroyed, [made = ObmenF] {
+            if (ObmenF == made)
+                ObmenF = nullptr;
+        });
+    }
+    return ObmenF;
+}
+
+void SetObmenWindowOwner(QWidget *owner)
+{
+    ObmenWindowOwner = owner;
+}
+
 void PrepareInstrumentPort(TCommEr *port, const QString &name, uint32_t readIntervalMs)
 {
     port->SetCommName(name);
@@ -173,13 +190,12 @@ void TObmenF::FormActivate()
         OpenLink();
     } catch (const ECommsError &e) {
         QString text = e.Message();
-        if (DebVolF && DebVolF->HoldsPort(PortName))
-            text += QStringLiteral("\n\n") + PortHeldByVolumeWindowText;
+        if (const QString holder = PortHolder(PortName); !holder.isEmpty())
+            text += QStringLiteral("\n\n") + holder;
         ShowError(text, e.Reason());
         // The exchange never started: the caller must not take it for done.
         StopExch = true;
         NoLink = true;
-        VolumeStart = false;
         done(QDialog::Rejected);
         return;
     }
@@ -412,8 +428,7 @@ void TObmenF::RepeatProbe()
 void TObmenF::NextFrame()
 {
     if (PanelLinkTest || ServiceLinkTest) {
-        if (PanelLinkTest && PriborF)
-            AdvanceTestBar(PriborF->TestProgres);
+        Beat(ProbeBeat::Answered);
         RepeatProbe();
         return;
     }
@@ -464,8 +479,6 @@ void TObmenF::FinishExchange()
 {
     EndSilently();
     done(QDialog::Accepted);
-    if (VolumeStart)
-        HandOverToVolumeWindow();
 }
 
 void TObmenF::TimerIOTimer()
@@ -475,12 +488,10 @@ void TObmenF::TimerIOTimer()
         return;
 
     if (PanelLinkTest || ServiceLinkTest) {
-        if (PanelLinkTest && PriborF)
-            AdvanceTestBar(PriborF->TestProgresN);
+        Beat(ProbeBeat::Silent);
         if (StopExch) {
             EndSilently();
             done(QDialog::Accepted);
-            VolumeStart = false;
         } else {
             SendNewFrame();
         }
@@ -502,7 +513,12 @@ void TObmenF::LoseLink(const QString &cause)
     NoLink = true;
     ShowMessage({MessageKind::Error, {}, NoLinkText, {}, QMessageBox::Ok | QMessageBox::Cancel});
     done(QDialog::Rejected);
-    VolumeStart = false;
+}
+
+void TObmenF::Beat(ProbeBeat beat)
+{
+    if (OnProbeBeat)
+        OnProbeBeat(beat);
 }
 
 void TObmenF::Key_StopClick()
@@ -519,20 +535,4 @@ void TObmenF::Key_ExitClick()
     if (!PanelLinkTest && !ServiceLinkTest)
         NoLink = true;
     done(QDialog::Rejected);
-    VolumeStart = false;
-}
-
-void HandOverToVolumeWindow()
-{
-    VolumeStart = false;   // one hand-off per request of the breath-volume window
-    TakeSensorWords();
-    SensorTable[18] = (SensorTable[5] - SensorTable[6]) / 10;
-    if (DebugF)
-        ShowSensorValues(DebugF->GridS1);
-    VolumeCoef = VolumeCoefFromWord(SensorTable[VolumeCoefWord]);
-    if (DebVolF) {
-        DebVolF->edit_kVol->setText(QString::number(VolumeCoef));
-        DebVolF->show();
-        DebVolF->FormActivate();
-    }
 }

@@ -11,6 +11,7 @@
 // itself.
 
 #include "exchange/Frames.h"
+#include "exchange/Transfers.h"
 #include "serial/CommEr.h"
 
 #include <QDialog>
@@ -59,6 +60,9 @@ public:
     // program; tests shorten it to run long transfers fast.
     void SetReadIntervalTimeout(uint32_t ms);
 
+    // Told of every answer and every silent interval of a link probe.
+    ProbeProgress OnProbeBeat;
+
 protected:
     void showEvent(QShowEvent *event) override;
     void reject() override;
@@ -76,7 +80,8 @@ private:
     void RepeatProbe();
     void FinishExchange();
     void EndSilently();
-    void LoseLink(const QString &cause);   // the instrument did not answer this frame
+    void LoseLink(const QString &cause);
+    void Beat(ProbeBeat beat);   // the instrument did not answer this frame
     void AddLog(const QString &line);
     void SetAddress(int32_t address);
     RequestFrame WriteFrameAtOffset() const;
@@ -97,11 +102,11 @@ private:
 
 extern TObmenF *ObmenF;
 
+// The exchange window, made on its first use as a child of the owner that
+// SetObmenWindowOwner named; without an owner, ObmenF as it is.
+TObmenF *ObmenWindow();
+void SetObmenWindowOwner(QWidget *owner);
+
 // Sets a port up for the instrument's line: 19200 baud 8N1, no flow control,
 // DTR and RTS off, replies ended by `readIntervalMs` of silence.
 void PrepareInstrumentPort(TCommEr *port, const QString &name, uint32_t readIntervalMs);
-
-// Gives the data of a completed read to the breath-volume window: the sensor
-// table from TransferWords, shown in the service window's grid, and the
-// breath-volume coefficient, after which that window opens.
-void HandOverToVolumeWindow();

@@ -11,12 +11,13 @@ namespace {
 // The one shape of every exchange: request set, window shown, NoLink read.
 bool RunExchange(int address, int count, int mode)
 {
-    if (!ObmenF)
+    TObmenF *window = ObmenWindow();
+    if (!window)
         return false;
     ExchAddress = address;
     ExchCount = count;
     ExchMode = mode;
-    ObmenF->exec();
+    window->exec();
     return !NoLink;
 }
 
@@ -31,8 +32,8 @@ bool RunPlainExchange(int address, int count, int mode)
 
 void PlaceExchangeWindow(int top, int left)
 {
-    if (ObmenF)
-        ObmenF->PlaceAt(top, left);
+    if (TObmenF *window = ObmenWindow())
+        window->PlaceAt(top, left);
 }
 
 bool ReadMemory(int address, int count, int mode)
@@ -101,12 +102,16 @@ bool ClearListRegisters() { return RunPlainExchange(ClearedPairAddress, 2, ModeC
 
 bool ReadLiveValues() { return RunPlainExchange(LiveValuesAddress, 12, ModeReadClock); }
 
-bool ProbeLink(LinkProbeOwner owner)
+bool ProbeLink(LinkProbeOwner owner, const ProbeProgress &progress)
 {
     PanelLinkTest = owner == LinkProbeOwner::Panel;
     ServiceLinkTest = owner == LinkProbeOwner::Service;
     StopExch = false;
+    if (TObmenF *window = ObmenWindow())
+        window->OnProbeBeat = progress;
     const bool answered = RunExchange(LinkProbeAddress, 2, ModeReadMemory);
+    if (ObmenF)
+        ObmenF->OnProbeBeat = nullptr;
     PanelLinkTest = false;
     ServiceLinkTest = false;
     return answered;

@@ -15,6 +15,7 @@
 #include "store/OrbADat.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 // Memory addresses and sizes.
@@ -78,9 +79,12 @@ bool ReadLiveValues();                       // ten bytes from register 78
 
 // The endless link probe of the instrument panel or of the service window:
 // the same two-byte read again and again until the operator stops it. True
-// when the instrument answered at least once.
+// when the instrument answered at least once. `progress` hears of every
+// answer and of every silent interval while the probe runs.
 enum class LinkProbeOwner { Panel, Service };
-bool ProbeLink(LinkProbeOwner owner);
+enum class ProbeBeat { Answered, Silent };
+using ProbeProgress = std::function<void(ProbeBeat)>;
+bool ProbeLink(LinkProbeOwner owner, const ProbeProgress &progress = {});
 
 // The clock correction byte for an entry (0..12) of the "error per month"
 // list: its step count, plus 32 when the clock runs slow. Nothing for any

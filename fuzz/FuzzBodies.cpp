@@ -4,6 +4,7 @@
 #include "exchange/Obmen.h"
 #include "panel/Clock.h"
 #include "sensor/SensorBase.h"
+#include "shell/Message.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 #include "store/ResultRecord.h"
@@ -97,18 +98,18 @@ QByteArray FileBytes(const char *fileName)
 // Whatever a file holds, loading it and saving the data model gives a file
 // that loads back to the same data model, and so saves to the same bytes.
 // `check` looks at the data model after the first load.
-void LoadSaveLoad(const char *fileName, bool (*load)(), bool (*save)(), std::span<const uint8_t> data,
+void LoadSaveLoad(const char *fileName, FileOutcome (*load)(), FileOutcome (*save)(), std::span<const uint8_t> data,
                   void (*check)() = [] {})
 {
     ResetDataModel();
     WriteFileBytes(fileName, data);
-    load();
+    Report(load());
     check();
-    Require(save(), "save after a load");
+    Require(Report(save()), "save after a load");
     const QByteArray saved = FileBytes(fileName);
     ResetDataModel();
-    Require(load(), "load of a saved file");
-    Require(save(), "second save");
+    Require(Report(load()), "load of a saved file");
+    Require(Report(save()), "second save");
     Require(FileBytes(fileName) == saved, "a saved file loads back to what was saved");
 }
 

@@ -6,6 +6,7 @@
 #include "panel/Correction.h"
 #include "panel/MemPage.h"
 #include "panel/SensorGrid.h"
+#include "shell/FirstUse.h"
 #include "shell/Message.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
@@ -33,6 +34,11 @@
 #include <algorithm>
 
 TPriborF *PriborF = nullptr;
+
+TPriborF *PriborWindow()
+{
+    return MadeOnFirstUse(PriborF);
+}
 
 namespace {
 
@@ -423,7 +429,7 @@ void TPriborF::showEvent(QShowEvent *event)
 
 void TPriborF::FormActivate()
 {
-    LoadConfig();
+    Report(LoadConfig());
     Key_Exit->setDown(false);
     LVer->clear();
     LNum->clear();
@@ -493,7 +499,10 @@ void TPriborF::ResetTestBars()
 void TPriborF::RunLinkTest()
 {
     PlaceExchangeWindow(ExchangeWindowTop);
-    if (ProbeLink(LinkProbeOwner::Panel))
+    const auto beat = [this](ProbeBeat beat) {
+        AdvanceTestBar(beat == ProbeBeat::Answered ? TestProgres : TestProgresN);
+    };
+    if (ProbeLink(LinkProbeOwner::Panel, beat))
         AdvanceTestBar(TestProgres);
 }
 
@@ -670,7 +679,7 @@ void TPriborF::Reset_EEPROMClick()
         return;
     }
     // The instrument counts its tests from its first record again.
-    ForgetInstrumentRecords();
+    Report(ForgetInstrumentRecords());
 }
 
 void TPriborF::KeyPriem1Click()

@@ -110,6 +110,10 @@ public:
     void Key_WriteCorrectClick();
     void Key_InputCorrectClick();
 
+    // The link test from where the bars stand: every answer moves the upper
+    // bar, every silent interval the lower one.
+    void RunLinkTest();
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -122,7 +126,6 @@ private:
     void ConnectInstrument();
     void TakeIdentification();
     void ShowNoData();
-    void RunLinkTest();
     void ResetTestBars();
 
     // Activation steps of the clock and memory pages.
@@ -140,6 +143,8 @@ private:
 };
 
 extern TPriborF *PriborF;
+// The window, made on its first use (shell/FirstUse.h).
+TPriborF *PriborWindow();
 
 // The connection strip's controls, shared with the service window: a value
 // label in a fixed font and a thin link-test bar running 0..100.

@@ -3,6 +3,7 @@
 #include "panel/SensorGrid.h"
 #include "sensor/SensorEdit.h"
 #include "service/Debug.h"
+#include "shell/FirstUse.h"
 #include "shell/Message.h"
 #include "store/Cp1251.h"
 #include "store/OrbACfg.h"
@@ -26,12 +27,16 @@
 
 TSensorF *SensorF = nullptr;
 
+TSensorF *SensorDataWindow()
+{
+    return MadeOnFirstUse(SensorF);
+}
+
 namespace {
 
 const QString VersionText = QStringLiteral("v 2.00");
 constexpr int SensorNumberWidth = 4;
 constexpr int ShownWords = 31;   // word 31, the sensor number, is not shown
-constexpr int SensorNumberRow = 22;
 
 const QString ConsultationText = QStringLiteral(
     "Консультации по настройке сенсоров и по работе с программой дает сервисная служба "
@@ -86,7 +91,7 @@ void SetColumn(QTableWidget *grid, int column, int row, const QString &text)
 }
 
 // The service window is in its own exec() while this window is open; hiding
-// it the dialog's way would end that loop, so it is hidden as a plain widget.
+// it the dialog's way would end that loop, so it is hidden as a plain window.
 void HideServiceWindow()
 {
     if (DebugF)
@@ -251,9 +256,8 @@ void TSensorF::FormActivate()
 {
     if (!isVisible())
         return;
-    if (DebugF && DebugF->GridS1) {
-        const QTableWidgetItem *cell = DebugF->GridS1->item(SensorNumberRow, 1);
-        const int number = TypedNumber(cell ? cell->text() : QString());
+    if (DebugF) {
+        const int number = TypedNumber(DebugF->OpeningForSensorWindow().sensorNumberText);
         if (CheckSensorNumber(number))
             SensorNumber = number;
     }
@@ -276,8 +280,13 @@ void TSensorF::FormActivate()
     }
     UnpackSensorRecord();
     DataEntryEnabled = true;
-    SaveConfig();
+    Report(SaveConfig());
     ShowSensor();
+}
+
+QString TSensorF::NoteText() const
+{
+    return EditText->text();
 }
 
 void TSensorF::ShowEntryButtons(bool shown)
@@ -323,7 +332,7 @@ void TSensorF::LoadSensor(int number)
     UnpackSensorRecord();
     DataEntryEnabled = true;
     SensorNumberText = RightAligned(number, SensorNumberWidth);
-    SaveConfig();
+    Report(SaveConfig());
     ShowSensor();
 }
 
@@ -379,7 +388,7 @@ void TSensorF::Key_Plus1Click()
         return;
     }
     StoreSensorBase(SensorNumber);
-    SaveConfig();
+    Report(SaveConfig());
     ShowSensor();
 }
 
@@ -436,7 +445,7 @@ void TSensorF::Key_ExitClick()
 void TSensorF::done(int result)
 {
     if (HandBackToService()) {
-        SaveConfig();
+        Report(SaveConfig());
     } else {
         VolumeCoef = SensorTable[VolumeCoefWord] = VolumeCoefAtOpening;
     }
@@ -460,18 +469,13 @@ bool TSensorF::HandBackToService()
     }
     std::copy(rows.begin(), rows.end(), SensorTable.begin());
     VolumeCoef = rows[VolumeCoefWord];
-    if (DebugF) {
-        ShowSensorValues(DebugF->GridS1);
-        DebugF->LData->setText(QStringLiteral("Прочитано из файла"));
-    }
+    if (DebugF)
+        DebugF->TakeSensorHandBack({rows, QStringLiteral("Прочитано из файла")});
     return true;
 }
 
 void TSensorF::ShowServiceWindow()
 {
-    if (!DebugF)
-        return;
-    DebugF->show();
-    DebugF->PanelDebug->show();
-    DebugF->PanelPW->hide();
+    if (DebugF)
+        DebugF->ShowUnlocked();
 }

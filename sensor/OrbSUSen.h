@@ -24,6 +24,9 @@ class TSensorF : public QDialog {
 public:
     explicit TSensorF(QWidget *parent = nullptr);
 
+    // The note as the operator typed it.
+    QString NoteText() const;
+
     QLabel *Label1 = nullptr;
     QLineEdit *EditNS = nullptr;           // sensor number
     QPushButton *Key_Plus = nullptr;
@@ -86,3 +89,5 @@ private:
 };
 
 extern TSensorF *SensorF;
+// The window, made on its first use (shell/FirstUse.h).
+TSensorF *SensorDataWindow();

@@ -101,7 +101,7 @@ bool LoadSensorBase(int number)
     const QString name = SensorFileName(SensorFileIndex);
     QFile file(name);
     if (!file.exists()) {
-        ShowFileNotFoundWarning(name);
+        ShowFileNotice(FileNotFoundNotice(name));
         DataEntryEnabled = true;
         ForgetImage(0);
         LoadedFileIndex = SensorFileIndex;   // a new file is all zeros
@@ -109,27 +109,27 @@ bool LoadSensorBase(int number)
     }
     if (!file.open(QIODevice::ReadOnly)) {
         ForgetImage(0);
-        ShowFileError(name, QStringLiteral("не открывается для чтения. Файл оставлен без изменений."),
-                      file.errorString());
+        ShowFileNotice(FileErrorNotice(name, QStringLiteral("не открывается для чтения. Файл оставлен без изменений."),
+                                       file.errorString()));
         return false;
     }
     // One byte more than a file holds tells a longer file from a whole one.
     const QByteArray bytes = file.read(SensorFileSize + 1);
     if (file.error() != QFileDevice::NoError) {
         ForgetImage(0);
-        ShowFileError(name, QStringLiteral("не читается. Файл оставлен без изменений."),
-                      file.errorString());
+        ShowFileNotice(FileErrorNotice(name, QStringLiteral("не читается. Файл оставлен без изменений."),
+                                       file.errorString()));
         return false;
     }
     const qsizetype kept = std::min<qsizetype>(bytes.size(), SensorFileSize);
     std::copy_n(bytes.begin(), kept, SensorBaseImage.begin());
     if (bytes.size() != SensorFileSize) {
         ForgetImage(static_cast<int>(kept));
-        ShowFileError(name,
-                      QStringLiteral("повреждён: %1 байт вместо %2. Файл оставлен без изменений; "
-                                     "записи в него не сохраняются, пока он не прочитается целиком.")
-                          .arg(std::max(file.size(), qint64(bytes.size())))
-                          .arg(SensorFileSize));
+        ShowFileNotice(FileErrorNotice(name,
+                                       QStringLiteral("повреждён: %1 байт вместо %2. Файл оставлен без изменений; "
+                                                      "записи в него не сохраняются, пока он не прочитается целиком.")
+                                           .arg(std::max(file.size(), qint64(bytes.size())))
+                                           .arg(SensorFileSize)));
         return false;
     }
     LoadedFileIndex = SensorFileIndex;
@@ -148,7 +148,7 @@ bool StoreSensorBase(int number)
                       .arg(name));
         return false;
     }
-    return ReplaceFile(name, SensorBaseImage);
+    return Report(ReplaceFile(name, SensorBaseImage));
 }
 
 bool SensorBaseUsable()

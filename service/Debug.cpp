@@ -8,6 +8,7 @@
 #include "sensor/OrbSUSen.h"
 #include "sensor/SensorBase.h"
 #include "service/Graf.h"
+#include "shell/FirstUse.h"
 #include "shell/Message.h"
 #include "store/Cp1251.h"
 #include "store/OrbACfg.h"
@@ -39,6 +40,11 @@
 #include <QVBoxLayout>
 
 TDebugF *DebugF = nullptr;
+
+TDebugF *DebugWindow()
+{
+    return MadeOnFirstUse(DebugF);
+}
 
 namespace {
 
@@ -477,7 +483,7 @@ void TDebugF::FormActivate()
 {
     if (!isVisible())
         return;
-    LoadConfig();
+    Report(LoadConfig());
     Key_Exit->setDown(false);
     PanelDebug->hide();
     PanelPW->show();
@@ -524,8 +530,8 @@ void TDebugF::Key_ExitClick()
 void TDebugF::PortNClick(int index)
 {
     PortNumber = index + 1;
-    SaveConfig();
-    LoadConfig();
+    Report(SaveConfig());
+    Report(LoadConfig());
 }
 
 void TDebugF::Key_OnClick()
@@ -599,7 +605,6 @@ void TDebugF::ShowSavedTable()
 
 void TDebugF::Key_InputSelClick()
 {
-    VolumeStart = false;
     ReadTable();
 }
 
@@ -615,17 +620,37 @@ void TDebugF::Key_InputFileClick()
     DataEntryEnabled = true;
     GridFromTable(cells);
     VolumeCoef = SensorTable[VolumeCoefWord];
-    if (!SensorF)
+    TSensorF *sensor = SensorDataWindow();
+    if (!sensor)
         return;
     // The sensor data window takes the place of this one and hands its
     // record back into the grid of this window, which then is shown again
     // as it was (see exec()).
     HandingToSensorWindow = true;
     hide();
-    SensorF->exec();
+    sensor->exec();
     if (HandingToSensorWindow && !isVisible())
         show();
     HandingToSensorWindow = false;
+}
+
+SensorOpening TDebugF::OpeningForSensorWindow()
+{
+    return {TableCells().value(TableSensorNumberRow)};
+}
+
+void TDebugF::TakeSensorHandBack(const SensorHandBack &handBack)
+{
+    for (int row = 0; row < SensorTableWords; ++row)
+        SetCell(GridS1, row, RightAligned(handBack.rows[row]));
+    LData->setText(handBack.source);
+}
+
+void TDebugF::ShowUnlocked()
+{
+    show();
+    PanelDebug->show();
+    PanelPW->hide();
 }
 
 void TDebugF::Key_DataEditClick()
@@ -688,10 +713,10 @@ void TDebugF::Key_SaveDataClick()
     SensorNumberText = QString::number(number);
     VolumeCoef = TypedNumber(cells[TableVolumeCoefRow]);
     SensorTable[VolumeCoefWord] = VolumeCoef;
-    if (SensorF)
-        SensorNote = ToCp1251(SensorF->EditText->text());
+    if (const TSensorF *sensor = SensorDataWindow())
+        SensorNote = ToCp1251(sensor->NoteText());
     if (StoreSensorRecord())
-        SaveConfig();
+        Report(SaveConfig());
 }
 
 // ---- Identification marks --------------------------------------------------
@@ -730,18 +755,23 @@ void TDebugF::Key_WriteMetkaClick()
 
 void TDebugF::key_DebVolClick()
 {
-    // The completed read hands the table over to the breath-volume window,
-    // which then opens (see the exchange window).
-    VolumeStart = true;
-    if (DebVolF) {
-        // This window runs modally: a window it opens takes input only when
-        // it belongs to it.
-        if (DebVolF->parentWidget() != this)
-            DebVolF->setParent(this, DebVolF->windowFlags());
-        DebVolF->PrepareStart();
-    }
+    // The breath-volume window starts on the table just read, with the
+    // coefficient of its word 17.
     PlaceExchangeWindow(ExchangeWindowTop);
-    ReadSensorTable();
+    if (!ReadSensorTable())
+        return;
+    TakeSensorWords();
+    SensorTable[18] = (SensorTable[5] - SensorTable[6]) / 10;
+    ShowSensorValues(GridS1);
+    VolumeCoef = VolumeCoefFromWord(SensorTable[VolumeCoefWord]);
+    TDebVolF *volume = DebVolWindow();
+    if (!volume)
+        return;
+    // This window runs modally: a window it opens takes input only when it
+    // belongs to it.
+    if (volume->parentWidget() != this)
+        volume->setParent(this, volume->windowFlags());
+    volume->StartPolling(VolumeCoef);
 }
 
 // ---- Live views ------------------------------------------------------------

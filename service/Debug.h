@@ -10,6 +10,7 @@
 // service/DebugLogic.h; this class moves texts between them and the controls.
 
 #include "panel/Pribor.h"
+#include "sensor/SensorHandOver.h"
 #include "service/DebugLogic.h"
 
 #include <QDialog>
@@ -56,8 +57,7 @@ public:
     QGroupBox *PortN = nullptr;
     QButtonGroup *PortButtons = nullptr;   // items COM1..COM9, ids 0..8
 
-    // Page "Сенсор алкоголя": the sensor table. The sensor data window
-    // fills GridS1 and LData when it hands a record back.
+    // Page "Сенсор алкоголя": the sensor table.
     QLabel *LData = nullptr;
     QTableWidget *GridS1 = nullptr;
     QToolButton *Key_InputSel = nullptr;
@@ -145,6 +145,13 @@ public:
     void Key_InputGrafPClick();
     void Key_GrafAlcClick();
 
+    // The sensor data window's opening and closing: what this window hands
+    // it, what it takes back into the table, and this window shown again
+    // with its working area.
+    SensorOpening OpeningForSensorWindow();
+    void TakeSensorHandBack(const SensorHandBack &handBack);
+    void ShowUnlocked();
+
     // Column 1 of rows 0..22 as the operator sees them: a value still being
     // typed into a cell is taken into it first.
     QStringList TableCells();
@@ -188,3 +195,5 @@ private:
 };
 
 extern TDebugF *DebugF;
+// The window, made on its first use (shell/FirstUse.h).
+TDebugF *DebugWindow();

@@ -1,5 +1,7 @@
 #include "shell/Message.h"
 
+#include "store/FileOutcome.h"
+
 #include <QApplication>
 
 namespace {
@@ -50,6 +52,20 @@ QMessageBox::StandardButton ShowWarning(const QString &text, QMessageBox::Standa
 QMessageBox::StandardButton ShowError(const QString &text, const QString &details)
 {
     return ShowMessage({MessageKind::Error, {}, text, details, QMessageBox::Ok});
+}
+
+void ShowFileNotice(const FileNotice &notice)
+{
+    const bool warning = notice.kind == FileNotice::Kind::Warning;
+    ShowMessage({warning ? MessageKind::Warning : MessageKind::Error, {}, notice.text, notice.details,
+                 notice.okCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok});
+}
+
+bool Report(const FileOutcome &outcome)
+{
+    for (const FileNotice &notice : outcome.notices)
+        ShowFileNotice(notice);
+    return outcome.done;
 }
 
 MessageHandler SetMessageHandler(MessageHandler handler)

@@ -29,6 +29,13 @@ QMessageBox::StandardButton ShowWarning(const QString &text,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 QMessageBox::StandardButton ShowError(const QString &text, const QString &details = {});
 
+// Shows what a file operation of the store had to tell, in its order, and
+// returns whether the operation completed.
+struct FileNotice;
+struct FileOutcome;
+void ShowFileNotice(const FileNotice &notice);
+bool Report(const FileOutcome &outcome);
+
 // Replaces the message boxes; an empty handler restores them. Returns the
 // handler that was installed before.
 MessageHandler SetMessageHandler(MessageHandler handler);

@@ -5,6 +5,7 @@
 #include "sensor/OrbSUSen.h"
 #include "service/Debug.h"
 #include "shell/CommandLine.h"
+#include "shell/FirstUse.h"
 #include "shell/Picture.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
@@ -12,6 +13,7 @@
 #include "views/Res.h"
 #include "views/Stat.h"
 #include "volume/DebVol.h"
+#include "shell/Message.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -296,7 +298,7 @@ void TOrbiskSAF::closeEvent(QCloseEvent *e)
 
 void TOrbiskSAF::FormActivate()
 {
-    LoadConfig();
+    Report(LoadConfig());
     if (PortAtStart != 0) {
         ChoosePort(std::exchange(PortAtStart, 0));
         return;
@@ -306,11 +308,12 @@ void TOrbiskSAF::FormActivate()
 
 void TOrbiskSAF::OpenPanel(bool connect, bool sensor, bool linkTest, bool clock)
 {
-    PriborF->AutoConnect = connect;
-    PriborF->AutoSensor = sensor;
-    PriborF->AutoLinkTest = linkTest;
-    PriborF->AutoClock = clock;
-    ExecPressed(PriborF, KeyPribor);
+    TPriborF *panel = PriborWindow();
+    panel->AutoConnect = connect;
+    panel->AutoSensor = sensor;
+    panel->AutoLinkTest = linkTest;
+    panel->AutoClock = clock;
+    ExecPressed(panel, KeyPribor);
 }
 
 void TOrbiskSAF::KeyPriborClick() { OpenPanel(false, false, false, false); }
@@ -319,24 +322,24 @@ void TOrbiskSAF::N7Click() { OpenPanel(false, true, false, false); }
 void TOrbiskSAF::N8Click() { OpenPanel(false, true, false, true); }
 void TOrbiskSAF::N11Click() { OpenPanel(false, false, true, false); }
 
-void TOrbiskSAF::Key_ResultClick() { ExecPressed(ResF, Key_Result); }
+void TOrbiskSAF::Key_ResultClick() { ExecPressed(ResWindow(), Key_Result); }
 void TOrbiskSAF::N2Click() { Key_ResultClick(); }
 
 void TOrbiskSAF::Key_StatClick()
 {
-    StatF->Open(this);
+    StatWindow()->Open(this);
     Key_Stat->setChecked(false);
 }
 
 void TOrbiskSAF::N3Click() { Key_StatClick(); }
 
-void TOrbiskSAF::KeyListClick() { ExecPressed(ListF, KeyList); }
+void TOrbiskSAF::KeyListClick() { ExecPressed(ListWindow(), KeyList); }
 
 void TOrbiskSAF::Key_NastrClick()
 {
     Key_Nastr->setChecked(false);
-    DebugF->exec();
-    LoadConfig();
+    DebugWindow()->exec();
+    Report(LoadConfig());
     SensorNumberText = QString::number(SensorNumber);
     SetStatusPanel(0, InstrumentModel);
     SetStatusPanel(1, QStringLiteral("Порт: ") + PortName);
@@ -353,7 +356,7 @@ void TOrbiskSAF::ChoosePort(int number)
     PortNumber = number;
     PortName = QStringLiteral("COM%1").arg(number);
     SetStatusPanel(1, QStringLiteral("Порт: ") + PortName);
-    SaveConfig();
+    Report(SaveConfig());
 }
 
 void TOrbiskSAF::COM11Click() { ChoosePort(1); }
@@ -369,15 +372,8 @@ void TOrbiskSAF::COM91Click() { ChoosePort(9); }
 TOrbiskSAF *CreateWindows()
 {
     OrbiskSAF = new TOrbiskSAF;
-    PriborF = new TPriborF(OrbiskSAF);
-    ObmenF = new TObmenF(OrbiskSAF);
-    ListF = new TListF(OrbiskSAF);
-    DebugF = new TDebugF(OrbiskSAF);
-    DebVolF = new TDebVolF(OrbiskSAF);
-    ResF = new TResF(OrbiskSAF);
-    StatF = new TStatF(OrbiskSAF);
-    SensorF = new TSensorF(OrbiskSAF);
-    DebVolF->hide();
+    SetWindowOwner(OrbiskSAF);
+    SetObmenWindowOwner(OrbiskSAF);
     return OrbiskSAF;
 }
 

@@ -85,8 +85,9 @@ private:
 
 extern TOrbiskSAF *OrbiskSAF;
 
-// Creates the program's nine windows once, in their fixed order, and sets
-// their global pointers; the first one is the main window.
+// Creates the main window and makes it the owner of the other eight, which
+// are made when they are first opened (shell/FirstUse.h).
 TOrbiskSAF *CreateWindows();
-// Destroys what CreateWindows made and clears the pointers.
+// Destroys the main window with every window made since, and clears the
+// pointers.
 void DestroyWindows();

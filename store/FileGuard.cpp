@@ -69,18 +69,18 @@ void NoteUnreadable(const QString &fileName)
     history.unreadable = true;
 }
 
-bool MayReplaceFile(const QString &fileName)
+FileOutcome MayReplaceFile(const QString &fileName)
 {
     const auto found = Histories().find(KeyOf(fileName));
     if (found == Histories().end() || !found->second.unreadable || !QFileInfo::exists(fileName))
-        return true;
+        return {};
+    FileOutcome refused = Failed();
     if (!found->second.refusalReported) {
         found->second.refusalReported = true;
-        ShowFileError(fileName,
-                      QStringLiteral("не удалось прочитать, поэтому он не перезаписан. "
-                                     "Изменения действуют до конца работы программы."));
+        refused.Tell(FileErrorNotice(fileName, QStringLiteral("не удалось прочитать, поэтому он не перезаписан. "
+                                                              "Изменения действуют до конца работы программы.")));
     }
-    return false;
+    return refused;
 }
 
 void ForgetFileHistory()

@@ -7,6 +7,8 @@
 // be read is never replaced by a save: the data model does not hold what it
 // contains, so a save would put defaults over it.
 
+#include "store/FileOutcome.h"
+
 #include <QString>
 
 enum class LoadFailure { Missing, CannotOpen, CannotRead, Short };
@@ -22,9 +24,9 @@ void NoteLoadSucceeded(const QString &fileName);
 // The file exists but its content could not be read.
 void NoteUnreadable(const QString &fileName);
 
-// False when the file must not be replaced because its last load could not
+// Fails when the file must not be replaced because its last load could not
 // read it; the operator is told so once.
-bool MayReplaceFile(const QString &fileName);
+FileOutcome MayReplaceFile(const QString &fileName);
 
 // Forgets everything remembered about every file.
 void ForgetFileHistory();

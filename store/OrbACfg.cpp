@@ -1,6 +1,5 @@
 #include "store/OrbACfg.h"
 
-#include "shell/Message.h"
 #include "store/Cp1251.h"
 #include "store/FileGuard.h"
 #include "store/OrbADat.h"
@@ -92,58 +91,57 @@ void AppendWord(QByteArray &out, int value)
     AppendByte(out, value);
 }
 
-// Reports a failure to load a file, unless the same failure of the unchanged
-// file has been reported already.
-void ReportLoadFailure(const QString &fileName, LoadFailure failure, const QString &problem,
+// A failure to load a file, told unless the same failure of the unchanged
+// file has been told already.
+FileOutcome LoadFailed(const QString &fileName, LoadFailure failure, const QString &problem,
                        const QString &details = {})
 {
+    FileOutcome failed = Failed();
     if (IsNewLoadFailure(fileName, failure))
-        ShowFileError(fileName, problem, details);
+        failed.Tell(FileErrorNotice(fileName, problem, details));
+    return failed;
 }
 
 // Reads a file of fixed size into the data model through `parse`. A file that
 // does not exist is handed to `createNew`; a file that exists but cannot be
 // read is reported and never replaced; a short one is reported, and what it
 // holds stays in the data model.
-bool LoadFixedFile(const QString &fileName, int size, const std::function<bool()> &createNew,
-                   const std::function<void(ByteReader &)> &parse)
+FileOutcome LoadFixedFile(const QString &fileName, int size, const std::function<FileOutcome()> &createNew,
+                          const std::function<void(ByteReader &)> &parse)
 {
     QFile file(fileName);
     if (!file.exists()) {
         // A file that could not be created is not tried again at every
         // activation: the operator has been told.
         if (!IsNewLoadFailure(fileName, LoadFailure::Missing))
-            return false;
-        ShowMissingFileWarning(fileName);
-        if (!createNew())
-            return false;
-        NoteLoadSucceeded(fileName);
-        return true;
+            return Failed();
+        FileOutcome created;
+        created.Tell(MissingFileNotice(fileName));
+        if (created.Take(createNew()))
+            NoteLoadSucceeded(fileName);
+        return created;
     }
     if (!file.open(QIODevice::ReadOnly)) {
         NoteUnreadable(fileName);
-        ReportLoadFailure(fileName, LoadFailure::CannotOpen, QStringLiteral("не открывается для чтения."),
+        return LoadFailed(fileName, LoadFailure::CannotOpen, QStringLiteral("не открывается для чтения."),
                           file.errorString());
-        return false;
     }
     const QByteArray bytes = file.read(size);
     if (file.error() != QFileDevice::NoError) {
         NoteUnreadable(fileName);
-        ReportLoadFailure(fileName, LoadFailure::CannotRead, QStringLiteral("не читается."), file.errorString());
-        return false;
+        return LoadFailed(fileName, LoadFailure::CannotRead, QStringLiteral("не читается."), file.errorString());
     }
     ByteReader in(bytes);
     parse(in);
     if (bytes.size() < size) {
-        ReportLoadFailure(fileName, LoadFailure::Short,
+        return LoadFailed(fileName, LoadFailure::Short,
                           QStringLiteral("короче положенного: %1 байт вместо %2. Прочитано только "
                                          "то, что в нём есть.")
                               .arg(bytes.size())
                               .arg(size));
-        return false;
     }
     NoteLoadSucceeded(fileName);
-    return true;
+    return {};
 }
 
 // --- Configuration ---------------------------------------------------------
@@ -226,7 +224,7 @@ void ParseConfig(ByteReader &in)
     }
 }
 
-bool CreateConfig()
+FileOutcome CreateConfig()
 {
     PortNumber = 1;
     PortName = QStringLiteral("COM1");
@@ -380,12 +378,15 @@ QString MissingText(const QString &fileName)
 
 } // namespace
 
-bool SaveConfig()
+FileOutcome SaveConfig()
 {
+    FileOutcome outcome;
     if (!IsWord(SensorNumber)) {
-        ShowWarning(QStringLiteral("Конфигурация не сохранена: ") + NotAWord(QStringLiteral("номер сенсора"), SensorNumber)
-                    + QStringLiteral(" Файл ") + ConfigFileName + QStringLiteral(" оставлен без изменений."));
-        return false;
+        outcome.Fail({FileNotice::Kind::Warning,
+                      QStringLiteral("Конфигурация не сохранена: ") + NotAWord(QStringLiteral("номер сенсора"), SensorNumber)
+                          + QStringLiteral(" Файл ") + ConfigFileName + QStringLiteral(" оставлен без изменений."),
+                      {}, false});
+        return outcome;
     }
     std::array<int, SavedSensorWords> words{};
     std::copy_n(SensorTable.begin(), SavedSensorWords, words.begin());
@@ -397,23 +398,25 @@ bool SaveConfig()
     const QString problem = WordProblem(words);
     if (problem.isEmpty())
         return ReplaceFile(ConfigFileName, ConfigImage(words, {}));
-    ShowWarning(QStringLiteral("Конфигурация сохранена не полностью: ") + problem + QStringLiteral(" В файле ")
-                + ConfigFileName + QStringLiteral(" такие слова оставлены прежними."));
-    ReplaceFile(ConfigFileName, ConfigImage(words, WordBytesOnDisk()));
-    return false;
+    outcome.Fail({FileNotice::Kind::Warning, QStringLiteral("Конфигурация сохранена не полностью: ") + problem
+                                                 + QStringLiteral(" В файле ") + ConfigFileName
+                                                 + QStringLiteral(" такие слова оставлены прежними."),
+                  {}, false});
+    outcome.Take(ReplaceFile(ConfigFileName, ConfigImage(words, WordBytesOnDisk())));
+    return outcome;
 }
 
-bool LoadConfig()
+FileOutcome LoadConfig()
 {
     return LoadFixedFile(ConfigFileName, ConfigFileSize, CreateConfig, ParseConfig);
 }
 
-bool SaveLists()
+FileOutcome SaveLists()
 {
     return ReplaceFile(ListFileName, ListsImage());
 }
 
-bool LoadLists()
+FileOutcome LoadLists()
 {
     const auto createDefaults = [] {
         FillDefaultLists();
@@ -422,28 +425,28 @@ bool LoadLists()
     return LoadFixedFile(ListFileName, ListFileSize, createDefaults, ParseLists);
 }
 
-bool SaveResults()
+FileOutcome SaveResults()
 {
     return ReplaceFile(ResultsFileName, ResultsImage());
 }
 
-bool LoadResults()
+FileOutcome LoadResults()
 {
     return LoadFixedFile(ResultsFileName, ResultsFileSize, SaveResults, ParseResults);
 }
 
-bool ForgetInstrumentRecords()
+FileOutcome ForgetInstrumentRecords()
 {
     ReadMark = InstrumentReadMark{};
     QFile file(ResultsFileName);
     if (!file.exists())
-        return true;   // the mark goes into the file when it is made
+        return {};   // the mark goes into the file when it is made
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return Failed();
     QByteArray bytes = file.read(ResultsFileSize + 1);
     file.close();
     if (bytes.size() != ResultsFileSize)
-        return false;
+        return Failed();
     bytes.replace(2, ResultsReservedBytes, ReadMarkImage(FileCount(bytes)));
     return ReplaceFile(ResultsFileName, bytes);
 }
@@ -459,23 +462,24 @@ void MakeDailyFileName()
     MakeDailyFileName(PcNow().date());
 }
 
-bool ReplaceFile(const QString &fileName, const QByteArray &bytes)
+FileOutcome ReplaceFile(const QString &fileName, const QByteArray &bytes)
 {
-    if (!MayReplaceFile(fileName))
-        return false;
+    if (FileOutcome allowed = MayReplaceFile(fileName); !allowed)
+        return allowed;
+    FileOutcome outcome;
     const QFileInfo old(fileName);
     // The rename would go through even so (and the new file would be
     // writable): the operator's protection has to be honoured here.
     if (old.exists() && (!old.isWritable() || !(old.permissions() & QFileDevice::WriteOwner))) {
-        ShowFileError(fileName, QStringLiteral("защищён от записи и оставлен без изменений."));
-        return false;
+        outcome.Fail(FileErrorNotice(fileName, QStringLiteral("защищён от записи и оставлен без изменений.")));
+        return outcome;
     }
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
-        ShowFileError(fileName,
-                      QStringLiteral("не удаётся создать для записи. Прежний файл оставлен без изменений."),
-                      file.errorString());
-        return false;
+        outcome.Fail(FileErrorNotice(
+            fileName, QStringLiteral("не удаётся создать для записи. Прежний файл оставлен без изменений."),
+            file.errorString()));
+        return outcome;
     }
     // A full disk shows only as a short count, and commit() would then keep
     // the truncated file: the count is what must be checked.
@@ -486,29 +490,28 @@ bool ReplaceFile(const QString &fileName, const QByteArray &bytes)
                                    : QStringLiteral("Записано %1 байт из %2.")
                                          .arg(std::max<qint64>(written, 0))
                                          .arg(bytes.size());
-        ShowFileError(fileName,
-                      QStringLiteral("не удаётся записать. Прежний файл оставлен без изменений."),
-                      reason);
-        return false;
+        outcome.Fail(FileErrorNotice(
+            fileName, QStringLiteral("не удаётся записать. Прежний файл оставлен без изменений."), reason));
     }
-    return true;
+    return outcome;
 }
 
-void ShowMissingFileWarning(const QString &fileName)
+FileNotice MissingFileNotice(const QString &fileName)
 {
-    ShowWarning(MissingText(fileName) + QStringLiteral("Будет создан новый файл")
-                    + QStringLiteral("Проверьте установки в программе"),
-                QMessageBox::Ok | QMessageBox::Cancel);
+    return {FileNotice::Kind::Warning,
+            MissingText(fileName) + QStringLiteral("Будет создан новый файл")
+                + QStringLiteral("Проверьте установки в программе"),
+            {}, true};
 }
 
-void ShowFileNotFoundWarning(const QString &fileName)
+FileNotice FileNotFoundNotice(const QString &fileName)
 {
-    ShowWarning(MissingText(fileName), QMessageBox::Ok | QMessageBox::Cancel);
+    return {FileNotice::Kind::Warning, MissingText(fileName), {}, true};
 }
 
-void ShowFileError(const QString &fileName, const QString &problem, const QString &details)
+FileNotice FileErrorNotice(const QString &fileName, const QString &problem, const QString &details)
 {
-    ShowError(QStringLiteral("Ошибка ввода-вывода: файл ") + fileName + ' ' + problem, details);
+    return {FileNotice::Kind::Error, QStringLiteral("Ошибка ввода-вывода: файл ") + fileName + ' ' + problem, details};
 }
 
 QString HexByte(int value)

@@ -3,9 +3,12 @@
 // small text formats shared by the windows and the row labels of the sensor
 // grids.
 //
-// Every file operation reports its own failures through a message box and
-// returns true when it completed. A file is always replaced as a whole, so a
-// save that fails leaves the previous file as it was.
+// Every file operation returns its outcome: whether it completed, and what
+// the operator is to be told, which the caller shows. A file is always
+// replaced as a whole, so a save that fails leaves the previous file as it
+// was.
+
+#include "store/FileOutcome.h"
 
 #include "store/OrbADat.h"
 
@@ -20,43 +23,34 @@ constexpr int ResultsFileSize = 55860;
 // orbisk_m.cnf: port, sensor number, ConfigNumber and sensor words 0..31.
 // Saving first puts VolumeCoef into word 17 and copies words 0..31 into
 // SensorTableSaved. A missing file is created from the current values.
-bool SaveConfig();
-bool LoadConfig();
+FileOutcome SaveConfig();
+FileOutcome LoadConfig();
 
 // orbisk_a.lst: eight list names, then 8 x 64 person names, 16 bytes each.
 // A missing file is created with the default names.
-bool SaveLists();
-bool LoadLists();
+FileOutcome SaveLists();
+FileOutcome LoadLists();
 
 // orbisk_a.dat: ResultCount, the read mark (store/OrbADat.h) in the reserved
 // header bytes, and all 9300 slots of Results. A missing file is created from
 // the results in memory. A file without a mark, or with a mark that does not
 // belong to its count, loads without one.
-bool SaveResults();
-bool LoadResults();
+FileOutcome SaveResults();
+FileOutcome LoadResults();
 
 // After the instrument's memory of tests was erased: the next step reads
 // from its first record. The mark is put into the results file at once,
-// every other byte of it kept; false when the file could not take it (the
+// every other byte of it kept; fails when the file could not take it (the
 // next step then finds the instrument's memory changed).
-bool ForgetInstrumentRecords();
+FileOutcome ForgetInstrumentRecords();
 
 // Refreshes the PC date parts and sets DailyFileName to "DD_MM.txt".
 void MakeDailyFileName();
 void MakeDailyFileName(const QDate &today);
 
 // Writes `bytes` as the whole new content of the file, through a temporary
-// file in the same directory. Reports a failure and leaves the old file.
-bool ReplaceFile(const QString &fileName, const QByteArray &bytes);
-
-// The warning that a file was not found and is created anew, and its short
-// form for callers that say themselves what follows.
-void ShowMissingFileWarning(const QString &fileName);
-void ShowFileNotFoundWarning(const QString &fileName);
-
-// The general input/output error report: names the file and what is wrong
-// with it; `details` carries what the operating system said.
-void ShowFileError(const QString &fileName, const QString &problem, const QString &details = {});
+// file in the same directory. A failure leaves the old file.
+FileOutcome ReplaceFile(const QString &fileName, const QByteArray &bytes);
 
 // Text formats: HexByte(10) = "0A"; TwoDigits(7) = "07" (low 8 bits only, so
 // 100..255 give three digits); JoinColon(9, 5, 0) = "09:05:00"; JoinDash

@@ -1,6 +1,7 @@
 // The exchange engine on a bad line: replies in pieces, surplus bytes and
 // noise, wrong echoes, silence, and the operator's stop and exit buttons.
 
+#include "Child.h"
 #include "ExchangeRig.h"
 
 #include "exchange/ExchVars.h"
@@ -109,11 +110,9 @@ TEST(ExchangeTrouble, WrongEchoesAreAskedAgainAndTheThirdLosesTheLink)
         ExchangeRig rig({.flags = {"--wrong-echo", "3"}, .memory = SensorMemory()});
         ASSERT_TRUE(rig.ready());
         MarkBuffer();
-        VolumeStart = true;
         EXPECT_FALSE(ReadSensorTable());
         EXPECT_TRUE(NoLink);
         EXPECT_FALSE(AwaitReply);
-        EXPECT_FALSE(VolumeStart);
         EXPECT_EQ(rig.frames(), Times(3, TableRead));
         EXPECT_TRUE(BufferMarked());
         EXPECT_EQ(rig.messages.texts(), QStringList{NoLinkText});
@@ -267,12 +266,32 @@ TEST(ExchangeTrouble, LinkTestAnsweredAfterSilenceFindsTheLink)
     EXPECT_FALSE(NoLink);
 }
 
+TEST(ExchangeTrouble, LinkTestTellsItsCallerOfEachAnswerAndEachSilence)
+{
+    // Two requests go unanswered, then every one is answered: one beat per
+    // request, the last one with the stop.
+    ExchangeRig rig({.flags = {"--answer-from", "3"}});
+    ASSERT_TRUE(rig.ready());
+    std::vector<ProbeBeat> beats;
+    const auto heard = [&beats](ProbeBeat beat) { beats.push_back(beat); };
+    WhenReceived(rig, 5, [&rig] { rig.window->Key_Stop->click(); });
+    EXPECT_TRUE(ProbeLink(LinkProbeOwner::Service, heard));
+    ASSERT_EQ(beats.size(), rig.frames().size());
+    for (std::size_t i = 0; i < beats.size(); ++i)
+        EXPECT_EQ(beats[i], i < 2 ? ProbeBeat::Silent : ProbeBeat::Answered) << i;
+
+    // The next probe tells only its own caller.
+    beats.clear();
+    WhenReceived(rig, rig.frames().size() + 2, [&rig] { rig.window->Key_Stop->click(); });
+    EXPECT_TRUE(ProbeLink(LinkProbeOwner::Panel));
+    EXPECT_TRUE(beats.empty());
+}
+
 TEST(ExchangeTrouble, ExitEndsAPendingRequestAtOnce)
 {
     // The first request is never answered; the operator leaves meanwhile.
     ExchangeRig rig({.flags = {"--answer-from", "2"}, .memory = SensorMemory()});
     ASSERT_TRUE(rig.ready());
-    VolumeStart = true;
     WhenReceived(rig, 1, [&rig] { rig.window->Key_Exit->click(); });
     QElapsedTimer timer;
     timer.start();
@@ -281,7 +300,6 @@ TEST(ExchangeTrouble, ExitEndsAPendingRequestAtOnce)
     EXPECT_TRUE(NoLink);
     EXPECT_TRUE(StopExch);
     EXPECT_FALSE(AwaitReply);
-    EXPECT_FALSE(VolumeStart);
 
     // Nothing of the abandoned request comes back later.
     RunEventsFor(3500);
@@ -333,22 +351,20 @@ TEST(ExchangeTrouble, BreathVolumeHandOffHappensOncePerRequest)
     DebugF = &service;
     DebVolF = &volume;
 
-    VolumeStart = true;
-    ASSERT_TRUE(ReadSensorTable());
-    EXPECT_FALSE(VolumeStart);
+    service.key_DebVolClick();
     EXPECT_EQ(SensorTable[18], -2);   // (10 - 35) / 10, truncated toward zero
     EXPECT_EQ(InstrumentNumber, Word(memory, 21));
     EXPECT_EQ(SensorNumber, Word(memory, 22));
     EXPECT_EQ(service.GridS1->item(21, 1)->text(), QString::number(Word(memory, 21)).rightJustified(6));
     EXPECT_EQ(VolumeCoef, 75);
-    EXPECT_EQ(volume.edit_kVol->text(), "75");
+    EXPECT_EQ(Child<QLineEdit>(volume, "edit_kVol")->text(), "75");
     EXPECT_TRUE(volume.isVisible());
 
     // A later read is the caller's own.
     volume.hide();
-    volume.edit_kVol->setText("x");
+    Child<QLineEdit>(volume, "edit_kVol")->setText("x");
     ASSERT_TRUE(ReadSensorTable());
-    EXPECT_EQ(volume.edit_kVol->text(), "x");
+    EXPECT_EQ(Child<QLineEdit>(volume, "edit_kVol")->text(), "x");
     EXPECT_FALSE(volume.isVisible());
 
     DebugF = nullptr;

@@ -474,9 +474,7 @@ public:
     void act() override
     {
         const std::size_t before = rig.frames().size();
-        window.PrepareStart();
-        window.show();
-        window.FormActivate();
+        window.StartPolling(VolumeCoef);
         (void)QTest::qWaitFor([&] { return !window.Polling() || rig.frames().size() >= before + 12; }, Patience);
         window.close();
     }

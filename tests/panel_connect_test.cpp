@@ -186,7 +186,8 @@ TEST_F(PanelWithoutInstrument, LinkTestBarsWrapAbove98)
     panel.TestProgresN->setValue(96);
     QObject::connect(panel.TestProgresN, &QProgressBar::valueChanged, [&lower](int v) { lower.push_back(v); });
     WhenReceived(rig, 4, [this] { rig.window->Key_Exit->click(); });
-    EXPECT_FALSE(ProbeLink(LinkProbeOwner::Panel));
+    panel.RunLinkTest();
+    EXPECT_TRUE(NoLink);
     EXPECT_EQ(lower, (std::vector{98, 100, 0}));
 }
 

@@ -7,6 +7,7 @@
 #include "panel/MemPage.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
+#include "shell/Message.h"
 
 #include <QPushButton>
 #include <QTabWidget>
@@ -204,7 +205,7 @@ TEST_F(PanelErase, ConfirmedItWritesExactlyTheResultMemory)
     Results[0].bytes = {1, 2, 0xAC, 0x41, 0x05, 0x02};
     ResultCount = 1;
     ReadMark = InstrumentReadMark{120, Results[0]};
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     const QByteArray file = ReadWholeFile(ResultsFileName);
 
     MessageRecorder yes(QMessageBox::Yes);
@@ -214,7 +215,7 @@ TEST_F(PanelErase, ConfirmedItWritesExactlyTheResultMemory)
     EXPECT_EQ(instrumentMemory(), Erased(memory, 9216, 18216));
 
     ReadMark.reset();
-    ASSERT_TRUE(LoadResults());
+    ASSERT_TRUE(Report(LoadResults()));
     EXPECT_EQ(ReadMark, InstrumentReadMark{});
     EXPECT_EQ(Results[0].bytes, (std::array<uint8_t, 6>{1, 2, 0xAC, 0x41, 0x05, 0x02}));
     EXPECT_EQ(ReadWholeFile(ResultsFileName).mid(14), file.mid(14));

@@ -66,9 +66,9 @@ QString SensorFile()
 }
 
 const Kind Kinds[] = {
-    {"config", ConfigFileName, FillConfig, SaveConfig},
-    {"lists", ListFileName, FillLists, SaveLists},
-    {"results", ResultsFileName, FillResults, SaveResults},
+    {"config", ConfigFileName, FillConfig, [] { return Report(SaveConfig()); }},
+    {"lists", ListFileName, FillLists, [] { return Report(SaveLists()); }},
+    {"results", ResultsFileName, FillResults, [] { return Report(SaveResults()); }},
     {"sensor", "", FillSensorImage, [] { return StoreSensorBase(SensorNumberSaved); }},
 };
 

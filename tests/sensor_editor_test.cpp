@@ -8,6 +8,7 @@
 
 #include "SensorSamples.h"
 #include "WorkDir.h"
+#include "shell/Message.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -121,7 +122,7 @@ protected:
 TEST_F(SensorEditor, OpenedFromTheServiceWindowAndHandedBack)
 {
     PutFileWithSensor5();
-    SaveConfig();   // the service window loads it when it opens
+    Report(SaveConfig());   // the service window loads it when it opens
     bool shownAlone = false;
     bool serviceBack = false;
     bool serviceClosedByUs = false;
@@ -169,7 +170,7 @@ TEST_F(SensorEditor, OpenedFromTheServiceWindowAndHandedBack)
         EXPECT_EQ(Cell(DebugF->GridS1, row), RightAligned(rows[row])) << row;
     EXPECT_EQ(ReadWholeFile(work.file("F_00.dat")).mid(5 * 200 + 148, 2).toHex(), "0050");
     ResetDataModel();
-    LoadConfig();
+    Report(LoadConfig());
     EXPECT_EQ(SensorNumber, 5);
     EXPECT_EQ(SensorTable[18], 33);
 }
@@ -226,7 +227,7 @@ TEST_F(SensorEditor, WordsTheSensorTableCannotHoldAreNotHandedBack)
         if (word == 17)
             VolumeCoef = value;
         PortNumber = port % 9 + 1;
-        EXPECT_FALSE(SaveConfig()) << word;
+        EXPECT_FALSE(Report(SaveConfig())) << word;
         ASSERT_EQ(messages.texts().size(), 1);
         EXPECT_TRUE(messages.texts()[0].contains(QStringLiteral("слово %1").arg(word))) << word;
         const QByteArray saved = ReadWholeFile(work.file(ConfigFileName));
@@ -238,7 +239,7 @@ TEST_F(SensorEditor, WordsTheSensorTableCannotHoldAreNotHandedBack)
         PortNumber = port;
         messages.clear();
     }
-    EXPECT_TRUE(SaveConfig());
+    EXPECT_TRUE(Report(SaveConfig()));
 }
 
 TEST_F(SensorEditor, SensorWithoutDataGetsTheHandedReadings)
@@ -281,7 +282,7 @@ TEST_F(SensorEditor, NumberIsTakenWhenTyped)
     EXPECT_EQ(SensorNumber, 1234);
     EXPECT_EQ(SensorFiles(), (QStringList{"F_12.dat", "F_50.dat"}));
     ResetDataModel();
-    LoadConfig();
+    Report(LoadConfig());
     EXPECT_EQ(SensorNumber, 1234);
 }
 

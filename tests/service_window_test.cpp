@@ -3,10 +3,12 @@
 // sensor table read, recomputed and written, the identification marks and
 // the live views.
 
+#include "Child.h"
 #include "ExchangeRig.h"
 
 #include "exchange/ExchVars.h"
 #include "exchange/Transfers.h"
+#include "panel/SensorGrid.h"
 #include "sensor/OrbSUSen.h"
 #include "service/Debug.h"
 #include "service/Graf.h"
@@ -542,9 +544,8 @@ TEST_F(ServiceWindow, TheBreathVolumeWindowOpensOnTheReadTableAndClosesWithThisW
     EXPECT_TRUE(DebVolActive);
     EXPECT_TRUE(volume.isVisible());
     EXPECT_EQ(volume.parentWidget(), &window);   // not blocked by this modal window
-    EXPECT_EQ(volume.edit_kVol->text(), "120");
+    EXPECT_EQ(Child<QLineEdit>(volume, "edit_kVol")->text(), "120");
     EXPECT_EQ(cell(22), "  2517");
-    EXPECT_FALSE(VolumeStart);   // one hand-off per press
 
     // No live reading cuts into the window's polling.
     window.LiveViewOn = true;
@@ -557,6 +558,27 @@ TEST_F(ServiceWindow, TheBreathVolumeWindowOpensOnTheReadTableAndClosesWithThisW
     EXPECT_FALSE(volume.isVisible());
     EXPECT_FALSE(volume.HoldsPort(PortName));
     DebVolF = nullptr;
+}
+
+TEST(ServiceHandOver, SensorWindowRecordsFillEachWindowsOwnControls)
+{
+    MessageRecorder messages;
+    TDebugF service;
+    TSensorF sensor;
+    SetGridCell(service.GridS1, 22, 1, QStringLiteral(" 1234x"));
+    EXPECT_EQ(service.OpeningForSensorWindow().sensorNumberText, " 1234x");
+
+    SensorHandBack back{.source = QStringLiteral("Прочитано из файла")};
+    for (int row = 0; row < 23; ++row)
+        back.rows[row] = 100 * row;
+    service.TakeSensorHandBack(back);
+    EXPECT_EQ(service.GridS1->item(0, 1)->text(), "     0");
+    EXPECT_EQ(service.GridS1->item(22, 1)->text(), "  2200");
+    EXPECT_EQ(service.LData->text(), back.source);
+
+    sensor.EditText->setText(QStringLiteral("Прибор 7, склад"));
+    EXPECT_EQ(sensor.NoteText(), QStringLiteral("Прибор 7, склад"));
+    EXPECT_TRUE(messages.messages().empty());
 }
 
 // ---- Live views --------------------------------------------------------------------

@@ -27,6 +27,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -139,19 +140,35 @@ protected:
     MessageHandler previous;
 };
 
-TEST_F(MainWindowTest, CreatesTheNineWindowsWithTheirCaptions)
+TEST_F(MainWindowTest, MakesEachWindowOnItsFirstOpeningWithItsCaption)
 {
     Start();
     EXPECT_EQ(OrbiskSAF->windowTitle(), QStringLiteral("Орбиск 7м"));
-    EXPECT_EQ(PriborF->windowTitle(), QStringLiteral("Прибор: \"Орбиск  7м\""));
-    EXPECT_EQ(ObmenF->windowTitle(), QStringLiteral("Обмен  с  прибором"));
-    EXPECT_EQ(ListF->windowTitle(), QStringLiteral("Списки  тестируемых"));
-    EXPECT_EQ(DebugF->windowTitle(), QStringLiteral("Наладка"));
-    EXPECT_EQ(DebVolF->windowTitle(), QStringLiteral("Объем  выдоха"));
-    EXPECT_EQ(ResF->windowTitle(), QStringLiteral("Результаты  тестов"));
-    EXPECT_EQ(StatF->windowTitle(), QStringLiteral("Статистика"));
-    EXPECT_EQ(SensorF->windowTitle(), QStringLiteral("Данные  по  сенсорам"));
+    const auto made = [] {
+        return std::vector<const QWidget *>{PriborF, ObmenF, ListF, DebugF, DebVolF, ResF, StatF, SensorF};
+    };
+    EXPECT_EQ(made(), std::vector<const QWidget *>(8, nullptr));
+
+    EXPECT_EQ(PriborWindow()->windowTitle(), QStringLiteral("Прибор: \"Орбиск  7м\""));
+    EXPECT_EQ(ObmenWindow()->windowTitle(), QStringLiteral("Обмен  с  прибором"));
+    EXPECT_EQ(ListWindow()->windowTitle(), QStringLiteral("Списки  тестируемых"));
+    EXPECT_EQ(DebugWindow()->windowTitle(), QStringLiteral("Наладка"));
+    EXPECT_EQ(DebVolWindow()->windowTitle(), QStringLiteral("Объем  выдоха"));
+    EXPECT_EQ(ResWindow()->windowTitle(), QStringLiteral("Результаты  тестов"));
+    EXPECT_EQ(StatWindow()->windowTitle(), QStringLiteral("Статистика"));
+    EXPECT_EQ(SensorDataWindow()->windowTitle(), QStringLiteral("Данные  по  сенсорам"));
     EXPECT_FALSE(DebVolF->isVisible());
+    // Made once, owned by the main window, and gone with it.
+    const std::vector<const QWidget *> first = made();
+    EXPECT_EQ(PriborWindow(), PriborF);
+    EXPECT_EQ(SensorDataWindow(), SensorF);
+    EXPECT_EQ(made(), first);
+    for (const QWidget *window : first)
+        EXPECT_EQ(window->parentWidget(), OrbiskSAF);
+    delete OrbiskSAF;
+    OrbiskSAF = nullptr;
+    EXPECT_EQ(made(), std::vector<const QWidget *>(8, nullptr));
+    EXPECT_EQ(PriborWindow(), nullptr);
 }
 
 TEST_F(MainWindowTest, FirstStartWarnsAboutTheMissingConfigurationAndShowsCom1)
@@ -222,7 +239,7 @@ TEST_F(MainWindowTest, StatusBarShowsTheConfiguredSensorAfterTheServiceWindow)
     config[2] = char(0xD2);
     ASSERT_TRUE(WriteWholeFile(dir.file("orbisk_m.cnf"), config));
 
-    WhileModal(DebugF);
+    WhileModal(DebugWindow());
     main->findChild<QToolButton *>("Key_Nastr")->click();
     EXPECT_EQ(main->StatusPanelText(0), QStringLiteral("Орбиск 7м"));
     EXPECT_EQ(main->StatusPanelText(1), QStringLiteral("Порт: COM3"));
@@ -234,12 +251,12 @@ TEST_F(MainWindowTest, ToolButtonStaysPressedWhileItsWindowIsOpen)
 {
     TOrbiskSAF *main = Start();
     auto *button = main->findChild<QToolButton *>("KeyPribor");
-    PriborF->AutoClock = true;
+    PriborWindow()->AutoClock = true;
     bool pressedMeanwhile = false;
-    WhileModal(PriborF, [&] {
+    WhileModal(PriborWindow(), [&] {
         pressedMeanwhile = button->isChecked();
-        EXPECT_FALSE(PriborF->AutoConnect || PriborF->AutoSensor || PriborF->AutoLinkTest
-                     || PriborF->AutoClock);
+        EXPECT_FALSE(PriborWindow()->AutoConnect || PriborWindow()->AutoSensor || PriborWindow()->AutoLinkTest
+                     || PriborWindow()->AutoClock);
     });
     button->click();
     EXPECT_TRUE(pressedMeanwhile);
@@ -259,16 +276,16 @@ TEST_F(MainWindowTest, EachWayIntoTheInstrumentPanelSetsItsOwnOpeningFlags)
                         {"N7", false, true, false, false},         {"N8", false, true, false, true},
                         {"N11", false, false, true, false}};
     for (const Way &way : ways) {
-        PriborF->AutoConnect = !way.connect;   // whatever the last way left
-        PriborF->AutoSensor = !way.sensor;
-        PriborF->AutoLinkTest = !way.linkTest;
-        PriborF->AutoClock = !way.clock;
-        WhileModal(PriborF);
+        PriborWindow()->AutoConnect = !way.connect;   // whatever the last way left
+        PriborWindow()->AutoSensor = !way.sensor;
+        PriborWindow()->AutoLinkTest = !way.linkTest;
+        PriborWindow()->AutoClock = !way.clock;
+        WhileModal(PriborWindow());
         if (auto *button = main->findChild<QToolButton *>(way.name))
             button->click();
         else
             main->findChild<QAction *>(way.name)->trigger();
-        EXPECT_EQ(std::tuple(PriborF->AutoConnect, PriborF->AutoSensor, PriborF->AutoLinkTest, PriborF->AutoClock),
+        EXPECT_EQ(std::tuple(PriborWindow()->AutoConnect, PriborWindow()->AutoSensor, PriborWindow()->AutoLinkTest, PriborWindow()->AutoClock),
                   std::tuple(way.connect, way.sensor, way.linkTest, way.clock))
             << way.name;
     }
@@ -284,7 +301,7 @@ TEST_F(MainWindowTest, StatisticsOpensWithoutBlockingAndIdleMenuItemsDoNothing)
 
     main->findChild<QAction *>("N9")->trigger();    // "Память"
     main->findChild<QAction *>("N12")->trigger();   // "Наладка"
-    for (QWidget *window : {static_cast<QWidget *>(PriborF), static_cast<QWidget *>(DebugF)})
+    for (QWidget *window : {static_cast<QWidget *>(PriborWindow()), static_cast<QWidget *>(DebugWindow())})
         EXPECT_FALSE(window->isVisible());
 }
 

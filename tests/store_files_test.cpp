@@ -3,6 +3,7 @@
 #include "store/OrbADat.h"
 
 #include "WorkDir.h"
+#include "shell/Message.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,7 +46,7 @@ TEST_F(StoreFiles, ConfigBytesAndBack)
     SensorTable[32] = 7;
     VolumeCoef = 75;
 
-    ASSERT_TRUE(SaveConfig());
+    ASSERT_TRUE(Report(SaveConfig()));
     const QByteArray file = FileBytes(ConfigFileName);
     ASSERT_EQ(file.size(), ConfigFileSize);
     EXPECT_EQ(file.left(10).toHex(), "0312343a251d7639abcd");   // 583729 as 58 37 29
@@ -54,7 +55,7 @@ TEST_F(StoreFiles, ConfigBytesAndBack)
     EXPECT_EQ(SensorTableSaved[32], 0);                         // words 32..35 stay out
 
     ResetDataModel();
-    ASSERT_TRUE(LoadConfig());
+    ASSERT_TRUE(Report(LoadConfig()));
     EXPECT_EQ(PortName, "COM3");
     EXPECT_EQ(SensorNumber, 0x1234);
     EXPECT_EQ(ConfigNumber, 583729);
@@ -73,7 +74,7 @@ TEST_F(StoreFiles, ConfigPortByte)
         file[0] = static_cast<char>(byte);
         PutFile(ConfigFileName, file);
         PortName = "COM5";
-        ASSERT_TRUE(LoadConfig());
+        ASSERT_TRUE(Report(LoadConfig()));
         EXPECT_EQ(PortNumber, port) << byte;
         EXPECT_EQ(PortName, name) << byte;
     }
@@ -85,7 +86,7 @@ TEST_F(StoreFiles, ListNamesAreCutAndPaddedToSixteen)
     ListNames[8] = "abc";
     PersonNames[2][5] = ToCp1251("Петров");
 
-    ASSERT_TRUE(SaveLists());
+    ASSERT_TRUE(Report(SaveLists()));
     const QByteArray file = FileBytes(ListFileName);
     ASSERT_EQ(file.size(), ListFileSize);
     EXPECT_EQ(file.left(16), "ABCDEFGHIJKLMNOP");
@@ -93,7 +94,7 @@ TEST_F(StoreFiles, ListNamesAreCutAndPaddedToSixteen)
     EXPECT_EQ(file.mid((8 + 64 + 5) * 16, 16), ToCp1251("Петров          "));
 
     ResetDataModel();
-    ASSERT_TRUE(LoadLists());
+    ASSERT_TRUE(Report(LoadLists()));
     EXPECT_EQ(ListNames[8], "abc             ");
     EXPECT_EQ(PersonNames[2][5], ToCp1251("Петров          "));
 }
@@ -104,7 +105,7 @@ TEST_F(StoreFiles, ResultsFileAndItsCount)
     Results[0].bytes = {1, 5, 0x93, 0x2A, 0x8F, 0x0F};
     Results[ResultSlots - 1].bytes = {0xFF, 1, 2, 3, 4, 5};
 
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     QByteArray file = FileBytes(ResultsFileName);
     ASSERT_EQ(file.size(), ResultsFileSize);
     EXPECT_EQ(file.left(2).toHex(), "2c01");
@@ -113,14 +114,14 @@ TEST_F(StoreFiles, ResultsFileAndItsCount)
     EXPECT_EQ(file.right(6).toHex(), "ff0102030405");
 
     ResetDataModel();
-    ASSERT_TRUE(LoadResults());
+    ASSERT_TRUE(Report(LoadResults()));
     EXPECT_EQ(ResultCount, 300);
     EXPECT_EQ(Results[0].DateCode(), 0x93);
     EXPECT_EQ(Results[ResultSlots - 1].bytes[5], 5);
 
     file[0] = file[1] = '\xFF';   // a count beyond the slots is bounded
     PutFile(ResultsFileName, file);
-    ASSERT_TRUE(LoadResults());
+    ASSERT_TRUE(Report(LoadResults()));
     EXPECT_EQ(ResultCount, ResultSlots);
 }
 
@@ -132,9 +133,9 @@ TEST_F(StoreFiles, MissingFilesAreWarnedAboutAndCreated)
     for (int r = 0; r <= 9000; ++r)
         Results[r].bytes[0] = 0xFF;
 
-    ASSERT_TRUE(LoadConfig());
-    ASSERT_TRUE(LoadLists());
-    ASSERT_TRUE(LoadResults());
+    ASSERT_TRUE(Report(LoadConfig()));
+    ASSERT_TRUE(Report(LoadLists()));
+    ASSERT_TRUE(Report(LoadResults()));
 
     QStringList expected;
     for (const char *name : {ConfigFileName, ListFileName, ResultsFileName})
@@ -161,7 +162,7 @@ TEST_F(StoreFiles, ShortFilesAreReportedAndKept)
 {
     const QByteArray config = QByteArray::fromHex("050102" "0c22");   // ConfigNumber cut off
     PutFile(ConfigFileName, config);
-    EXPECT_FALSE(LoadConfig());
+    EXPECT_FALSE(Report(LoadConfig()));
     ExpectFileError(ConfigFileName);
     EXPECT_EQ(PortNumber, 5);
     EXPECT_EQ(SensorNumber, 0x0102);
@@ -172,7 +173,7 @@ TEST_F(StoreFiles, ShortFilesAreReportedAndKept)
     PutFile(ListFileName, lists);
     ListNames[2] = "before";
     ListNames[3] = "third";
-    EXPECT_FALSE(LoadLists());
+    EXPECT_FALSE(Report(LoadLists()));
     ExpectFileError(ListFileName);
     EXPECT_EQ(ListNames[1], ToCp1251("Первый список   "));
     EXPECT_EQ(ListNames[2], "halfre");
@@ -181,7 +182,7 @@ TEST_F(StoreFiles, ShortFilesAreReportedAndKept)
 
     PutFile(ResultsFileName, {});
     ResultCount = 7;
-    EXPECT_FALSE(LoadResults());
+    EXPECT_FALSE(Report(LoadResults()));
     ExpectFileError(ResultsFileName);
     EXPECT_EQ(ResultCount, 7);
     EXPECT_EQ(QFileInfo(work.file(ResultsFileName)).size(), 0);
@@ -196,13 +197,13 @@ TEST_F(StoreFiles, ShortConfigurationSavedAgainKeepsEveryByteItHeld)
     PutFile(ConfigFileName, config);
     SensorTable[6] = 0x0199;
     SensorTable[7] = 0x0203;
-    EXPECT_FALSE(LoadConfig());
+    EXPECT_FALSE(Report(LoadConfig()));
     EXPECT_EQ(SensorTable[5], 0x1205);
     EXPECT_EQ(SensorTable[6], 0x7799);
     EXPECT_EQ(SensorTable[7], 0x0203);
 
     PortNumber = 6;
-    ASSERT_TRUE(SaveConfig());
+    ASSERT_TRUE(Report(SaveConfig()));
     const QByteArray saved = FileBytes(ConfigFileName);
     ASSERT_EQ(saved.size(), ConfigFileSize);
     EXPECT_EQ(saved.mid(1, config.size() - 1), config.mid(1));
@@ -217,7 +218,7 @@ TEST_F(StoreFiles, ReadMarkKeptInTheReservedBytes)
     ResultCount = 300;
     Results[0].bytes = {1, 5, 0x93, 0x2A, 0x8F, 0x0F};
     ReadMark = InstrumentReadMark{298, last};
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     const QByteArray file = FileBytes(ResultsFileName);
     ASSERT_EQ(file.size(), ResultsFileSize);
     EXPECT_EQ(file.left(14).toHex(), "2c01" "01" "2a01" "01" "0307ac410502" "2c01");
@@ -225,7 +226,7 @@ TEST_F(StoreFiles, ReadMarkKeptInTheReservedBytes)
     EXPECT_EQ(file.mid(60, 6).toHex(), "0105932a8f0f");
 
     ResetDataModel();
-    ASSERT_TRUE(LoadResults());
+    ASSERT_TRUE(Report(LoadResults()));
     EXPECT_EQ(ReadMark, (InstrumentReadMark{298, last}));
     EXPECT_EQ(NextInstrumentRecord(), 298);
 
@@ -235,7 +236,7 @@ TEST_F(StoreFiles, ReadMarkKeptInTheReservedBytes)
         const QByteArray patch = QByteArray::fromHex(hex);
         PutFile(ResultsFileName, QByteArray(file).replace(offset, patch.size(), patch));
         ReadMark = InstrumentReadMark{5, {}};
-        EXPECT_TRUE(LoadResults());
+        EXPECT_TRUE(Report(LoadResults()));
         return ReadMark;
     };
     EXPECT_EQ(loadedMark(2, QByteArray(58 * 2, '0')), std::nullopt);
@@ -250,12 +251,12 @@ TEST_F(StoreFiles, ReadMarkKeptInTheReservedBytes)
     // After an erase of the instrument the file takes a mark at record 0 and
     // keeps everything else.
     PutFile(ResultsFileName, file);
-    ASSERT_TRUE(ForgetInstrumentRecords());
+    ASSERT_TRUE(Report(ForgetInstrumentRecords()));
     EXPECT_EQ(ReadMark, InstrumentReadMark{});
     const QByteArray erased = FileBytes(ResultsFileName);
     EXPECT_EQ(erased.mid(2, 12).toHex(), "01" "0000" "00" "000000000000" "2c01");
     EXPECT_EQ(erased.left(2) + erased.mid(14), file.left(2) + file.mid(14));
-    ASSERT_TRUE(LoadResults());
+    ASSERT_TRUE(Report(LoadResults()));
     EXPECT_EQ(NextInstrumentRecord(), 0);
 }
 
@@ -269,14 +270,14 @@ TEST_F(StoreFiles, ResultCountIsBoundedByTheRecordsTheFileHolds)
     file += QByteArray::fromHex("020406");   // half a record
     PutFile(ResultsFileName, file);
     Results[10].bytes = {9, 9, 9, 9, 9, 9};
-    EXPECT_FALSE(LoadResults());
+    EXPECT_FALSE(Report(LoadResults()));
     ExpectFileError(ResultsFileName);
     EXPECT_EQ(ResultCount, 10);
     EXPECT_EQ(Results[9].DateCode(), 0x93);
     EXPECT_EQ(Results[10].bytes, (std::array<uint8_t, 6>{2, 4, 6, 9, 9, 9}));
 
     PutFile(ResultsFileName, file.left(60));   // a header and no record
-    EXPECT_FALSE(LoadResults());
+    EXPECT_FALSE(Report(LoadResults()));
     EXPECT_EQ(ResultCount, 0);
 }
 
@@ -286,20 +287,20 @@ TEST_F(StoreFiles, ALoadFailureIsReportedOnceUntilTheFileChanges)
 {
     const QByteArray shortConfig(20, '\x02');
     PutFile(ConfigFileName, shortConfig);
-    EXPECT_FALSE(LoadConfig());
+    EXPECT_FALSE(Report(LoadConfig()));
     ExpectFileError(ConfigFileName);
-    EXPECT_FALSE(LoadConfig());
-    EXPECT_FALSE(LoadConfig());
+    EXPECT_FALSE(Report(LoadConfig()));
+    EXPECT_FALSE(Report(LoadConfig()));
     EXPECT_TRUE(messages.messages().empty());
 
     PutFile(ConfigFileName, QByteArray(30, '\x03'));
-    EXPECT_FALSE(LoadConfig());
+    EXPECT_FALSE(Report(LoadConfig()));
     ExpectFileError(ConfigFileName);
 
     PutFile(ConfigFileName, QByteArray(ConfigFileSize, '\x04'));
-    EXPECT_TRUE(LoadConfig());
+    EXPECT_TRUE(Report(LoadConfig()));
     PutFile(ConfigFileName, QByteArray(30, '\x03'));
-    EXPECT_FALSE(LoadConfig());
+    EXPECT_FALSE(Report(LoadConfig()));
     ExpectFileError(ConfigFileName);
     EXPECT_TRUE(messages.messages().empty());
 }
@@ -311,20 +312,20 @@ TEST_F(StoreFiles, AnUnreadableFileIsNeverReplaced)
     // Reading through this link fails with an input/output error.
     for (const char *name : {ConfigFileName, ListFileName, ResultsFileName})
         ASSERT_TRUE(QFile::link("/proc/self/mem", work.file(name)));
-    EXPECT_FALSE(LoadConfig());
-    EXPECT_FALSE(LoadLists());
-    EXPECT_FALSE(LoadResults());
+    EXPECT_FALSE(Report(LoadConfig()));
+    EXPECT_FALSE(Report(LoadLists()));
+    EXPECT_FALSE(Report(LoadResults()));
     EXPECT_EQ(messages.messages().size(), 3u);
     messages.clear();
 
     PortNumber = 5;
-    EXPECT_FALSE(SaveConfig());
-    EXPECT_FALSE(SaveLists());
-    EXPECT_FALSE(SaveResults());
+    EXPECT_FALSE(Report(SaveConfig()));
+    EXPECT_FALSE(Report(SaveLists()));
+    EXPECT_FALSE(Report(SaveResults()));
     ASSERT_EQ(messages.messages().size(), 3u);
     EXPECT_TRUE(messages.messages()[0].text.contains(QStringLiteral("не перезаписан")));
     messages.clear();
-    EXPECT_FALSE(SaveConfig());   // said once
+    EXPECT_FALSE(Report(SaveConfig()));   // said once
     EXPECT_TRUE(messages.messages().empty());
     for (const char *name : {ConfigFileName, ListFileName, ResultsFileName})
         EXPECT_EQ(QFileInfo(work.file(name)).symLinkTarget(), "/proc/self/mem") << name;
@@ -332,9 +333,9 @@ TEST_F(StoreFiles, AnUnreadableFileIsNeverReplaced)
     // Once the operator has put a readable file in its place, saves go on.
     ASSERT_TRUE(QFile::remove(work.file(ConfigFileName)));
     PutFile(ConfigFileName, QByteArray(ConfigFileSize, '\0'));
-    EXPECT_TRUE(LoadConfig());
+    EXPECT_TRUE(Report(LoadConfig()));
     PortNumber = 5;
-    EXPECT_TRUE(SaveConfig());
+    EXPECT_TRUE(Report(SaveConfig()));
     EXPECT_EQ(FileBytes(ConfigFileName).at(0), 5);
 }
 
@@ -345,7 +346,7 @@ TEST_F(StoreFiles, AReadOnlyFileIsLeftAsItIs)
     const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
     ASSERT_TRUE(QFile::setPermissions(work.file(ConfigFileName), readOnly));
     PortNumber = 7;
-    EXPECT_FALSE(SaveConfig());
+    EXPECT_FALSE(Report(SaveConfig()));
     ExpectFileError(ConfigFileName);
     EXPECT_EQ(FileBytes(ConfigFileName), config);
     const QFile::Permissions writable = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
@@ -355,14 +356,14 @@ TEST_F(StoreFiles, AReadOnlyFileIsLeftAsItIs)
 TEST_F(StoreFiles, UnreadableOrUnwritablePlacesAreReported)
 {
     ASSERT_TRUE(QDir(work.path()).mkdir(ConfigFileName));
-    EXPECT_FALSE(LoadConfig());   // there, but not a file: never replaced
+    EXPECT_FALSE(Report(LoadConfig()));   // there, but not a file: never replaced
     ExpectFileError(ConfigFileName);
-    EXPECT_FALSE(SaveConfig());
+    EXPECT_FALSE(Report(SaveConfig()));
     ExpectFileError(ConfigFileName);
     EXPECT_TRUE(QFileInfo(work.file(ConfigFileName)).isDir());
 
     PutFile("plain", "not a directory");
-    EXPECT_FALSE(ReplaceFile("plain/orbisk_a.dat", "data"));
+    EXPECT_FALSE(Report(ReplaceFile("plain/orbisk_a.dat", "data")));
     ExpectFileError("plain/orbisk_a.dat");
 }
 
@@ -372,7 +373,7 @@ TEST_F(StoreFiles, FailingWriteLeavesTheOldFile)
 {
     ResultCount = 1;
     Results[0].bytes = {1, 2, 3, 4, 5, 6};
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     const QByteArray before = FileBytes(ResultsFileName);
 
     Results[0].bytes = {7, 7, 7, 7, 7, 7};
@@ -382,7 +383,7 @@ TEST_F(StoreFiles, FailingWriteLeavesTheOldFile)
     small.rlim_cur = 4096;
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool saved = SaveResults();
+    const bool saved = Report(SaveResults());
     setrlimit(RLIMIT_FSIZE, &normal);
     std::signal(SIGXFSZ, previousHandler);
 

@@ -13,6 +13,7 @@
 #include "views/List.h"
 #include "views/ListTransfer.h"
 #include "views/Stat.h"
+#include "shell/Message.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -148,7 +149,7 @@ TEST_F(ListsWindow, WritesOnlyListsOneToEight)
 // the statistics window opened by a double click finds them in the file.
 TEST_F(ListsWindow, EditsSurviveOpeningTheStatistics)
 {
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     Open();
     window.GridName->setCurrentCell(1, 0);
     window.GridName->item(1, 0)->setText(QStringLiteral("Ночная смена водителей"));
@@ -181,7 +182,7 @@ TEST_F(ListsWindow, EditsSurviveOpeningTheStatistics)
 // the operator's clicks.
 TEST_F(ListsWindow, StatisticsOpenedFromTheListsAreNotBlocked)
 {
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     window.setWindowModality(Qt::ApplicationModal);
     Open();
     window.GridFIODblClick(1);
@@ -197,7 +198,7 @@ TEST_F(ListsWindow, StatisticsOpenedFromTheListsAreNotBlocked)
 // statistics window shows the edits instead of reading the old file over them.
 TEST_F(ListsWindow, AFailedSaveBeforeTheStatisticsKeepsTheEdits)
 {
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     Open();
     const QByteArray file = ReadWholeFile(ListFileName);
     ASSERT_TRUE(QFile::setPermissions(ListFileName, QFile::ReadOwner));

@@ -14,6 +14,7 @@
 #include "views/Stat.h"
 #include "views/ResultGrid.h"
 #include "views/ResultSteps.h"
+#include "shell/Message.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -221,7 +222,7 @@ TEST_F(ResultsOnAFadingLine, StartWithoutAnAnswerKeepsTheStore)
 {
     Results[0] = TestRecord(4, 4, LastMonth);
     ResultCount = 1;
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     Open();
     const QByteArray before = ReadWholeFile(ResultsFileName);
     const QStringList row = Row(window, 1);
@@ -269,7 +270,7 @@ TEST_F(ResultsOfAFullMemory, StepNeverCopiesPastTheLastSlot)
     for (int slot = 0; slot < 9290; ++slot)
         Results[slot] = TestRecord(1, 1, Now);
     ResultCount = 9290;
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     Open();
     window.Key_StepInput->click();
 
@@ -315,13 +316,13 @@ TEST_F(ResultsWindow, OnlyAnOpeningReloadsTheStore)
 {
     Results[0] = TestRecord(0, 0, Now, 15);
     ResultCount = 1;
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     Open();
     ASSERT_EQ(Row(window, 1).mid(2), QStringList({"Аноним          ", " 8.12.2026", "10:00", "1.5"}));
 
     Results[0] = EndRecord();
     ResultCount = 0;
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     Results[0] = TestRecord(0, 0, LastMonth);
     ResultCount = 1;
     QEvent activate(QEvent::WindowActivate);
@@ -482,7 +483,7 @@ TEST_F(ResultsWindow, OpeningAndClosingLeavesTheFileAsItWas)
     ASSERT_EQ(test.YearCode(), 10);
     Results[0] = test;
     ResultCount = 1;
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     const QByteArray file = ReadWholeFile(ResultsFileName);
 
     Open();
@@ -510,7 +511,7 @@ TEST_F(ResultsWindow, AFreshDirectoryShowsNoRows)
 
     // Nor is a slot past the count, whatever it holds.
     Results[0] = TestRecord(1, 1, Now);
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     Restart();
     EXPECT_EQ(Row(window, 1).mid(1).join("").trimmed(), "");
 }

@@ -10,6 +10,7 @@
 #include "views/ResultGrid.h"
 #include "views/Search.h"
 #include "views/Stat.h"
+#include "shell/Message.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -174,11 +175,11 @@ TEST_F(Statistics, WindowOpensOnThePersonOfTheLists)
 {
     ScopedWorkDir dir;
     MessageRecorder messages;
-    ASSERT_TRUE(LoadLists());   // the default names
+    ASSERT_TRUE(Report(LoadLists()));   // the default names
     messages.clear();
     Store({TestRecord(3, 7, At(2025, 11, 2, 6, 45)), TestRecord(3, 8, At(2026, 12, 1, 9, 0)),
            TestRecord(3, 7, At(2026, 12, 2, 16, 10))});
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
     ResultCount = 0;
     CurrentList = 3;
     CurrentPerson = 7;
@@ -228,7 +229,7 @@ TEST_F(Statistics, YearListsReachThePcYear)
     MessageRecorder messages;
     FixPcNow(At(2033, 3, 4, 10, 0));
     Store({TestRecord(1, 0, At(2032, 2, 1, 9, 0)), TestRecord(1, 0, At(2033, 3, 1, 9, 0))});
-    ASSERT_TRUE(SaveResults());
+    ASSERT_TRUE(Report(SaveResults()));
 
     TStatF window;
     window.show();

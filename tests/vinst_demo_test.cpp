@@ -3,6 +3,7 @@
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 #include "vinst/DefaultMemory.h"
+#include "shell/Message.h"
 
 #include <QDir>
 #include <QProcess>
@@ -41,9 +42,9 @@ TEST(DemoFolder, OpensWithoutWarningsAndHoldsWhatTheInstrumentHeldUpToYesterday)
     ASSERT_EQ(prepare.exitCode(), 0) << prepare.readAllStandardError().toStdString();
     ASSERT_TRUE(QDir::setCurrent(dir.file("demo")));
 
-    EXPECT_TRUE(LoadConfig());
-    EXPECT_TRUE(LoadLists());
-    EXPECT_TRUE(LoadResults());
+    EXPECT_TRUE(Report(LoadConfig()));
+    EXPECT_TRUE(Report(LoadLists()));
+    EXPECT_TRUE(Report(LoadResults()));
     EXPECT_TRUE(messages.texts().isEmpty()) << messages.texts().join('\n').toStdString();
 
     std::string error;

@@ -3,11 +3,13 @@
 // for the polling as it runs, its silence and its wrong echoes, and the port
 // handed back to the rest of the program.
 
+#include "Child.h"
 #include "ExchangeRig.h"
 #include "Pty.h"
 
 #include "exchange/ExchVars.h"
 #include "exchange/Transfers.h"
+#include "serial/PortLease.h"
 #include "store/OrbADat.h"
 #include "volume/BreathGraph.h"
 #include "volume/BreathTable.h"
@@ -23,6 +25,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -41,7 +44,6 @@ struct VolumeRig {
     {
         DebVolF = &window;
         window.SetReadIntervalTimeout(5);
-        window.PrepareStart();
     }
     ~VolumeRig()
     {
@@ -50,11 +52,13 @@ struct VolumeRig {
         DebVolActive = false;
     }
 
-    // The launcher's read, whose hand-off opens the window and starts it.
+    // The launcher's read, then the start with the coefficient it read.
     bool Launch()
     {
-        VolumeStart = true;
-        return ReadSensorTable() && window.isVisible();
+        if (!ReadSensorTable())
+            return false;
+        window.StartPolling(VolumeCoefFromWord(TransferWords[VolumeCoefWord]));
+        return window.isVisible();
     }
 
     ExchangeRig line;
@@ -138,9 +142,7 @@ TEST(VolumeWindow, ScriptedBreathIsShownDrawnAndTabulated)
     ScriptedInstrument instrument;
     TDebVolF window;
     window.SetReadIntervalTimeout(5);
-    window.PrepareStart();
-    window.show();
-    window.FormActivate();
+    window.StartPolling(VolumeCoef);
     ASSERT_TRUE(window.Polling());
 
     // The device block starts the cycle; the first sample comes with the
@@ -148,15 +150,15 @@ TEST(VolumeWindow, ScriptedBreathIsShownDrawnAndTabulated)
     ASSERT_EQ(instrument.NextRequest(), DeviceRequest);
     instrument.Reply(148, QByteArray(10, '\x07'), Hex("13 55 AA"));
     ASSERT_EQ(instrument.NextRequest(), VolumeRequest);
-    EXPECT_EQ(window.edit_Time_ms->text(), "00:00.00");
-    EXPECT_EQ(window.edit_delP->text(), "");
+    EXPECT_EQ(Child<QLineEdit>(window, "edit_Time_ms")->text(), "00:00.00");
+    EXPECT_EQ(Child<QLineEdit>(window, "edit_delP")->text(), "");
     ASSERT_TRUE(instrument.Sample(100, 3, 0, true));
     ASSERT_TRUE(instrument.Sample(102, 10, 0));
     ASSERT_TRUE(instrument.NextRequest() == VolumeRequest);   // the pair's sample has been taken
     EXPECT_FALSE(window.Recorder.BreathActive);
-    EXPECT_EQ(window.edit_Time_ms->text(), "10.2");
-    EXPECT_EQ(window.edit_delP->text(), "10");
-    EXPECT_EQ(window.edit_Vol->text(), "0.000");
+    EXPECT_EQ(Child<QLineEdit>(window, "edit_Time_ms")->text(), "10.2");
+    EXPECT_EQ(Child<QLineEdit>(window, "edit_delP")->text(), "10");
+    EXPECT_EQ(Child<QLineEdit>(window, "edit_Vol")->text(), "0.000");
     EXPECT_EQ(CurvePixels(window), 0);
 
     // The breath: 0.3 s apart, then 0.1 s, then below the threshold.
@@ -168,8 +170,8 @@ TEST(VolumeWindow, ScriptedBreathIsShownDrawnAndTabulated)
     ASSERT_TRUE(instrument.Sample(109, 5, 1300));
     ASSERT_EQ(instrument.NextRequest(), VolumeRequest);
     EXPECT_FALSE(window.Recorder.BreathActive);
-    EXPECT_EQ(window.edit_Vol->text(), "1.300");
-    EXPECT_EQ(window.edit_delP->text(), "5");
+    EXPECT_EQ(Child<QLineEdit>(window, "edit_Vol")->text(), "1.300");
+    EXPECT_EQ(Child<QLineEdit>(window, "edit_delP")->text(), "5");
 
     // Each segment starts with a dot: at slot 1 the second segment, at
     // slot 16 the third.
@@ -181,33 +183,33 @@ TEST(VolumeWindow, ScriptedBreathIsShownDrawnAndTabulated)
     EXPECT_EQ(graph.pixelColor(10, 10), GraphBlue);
 
     // The tables, as the recording holds the breath.
-    window.PageControl1->setCurrentWidget(window.key_Rotam);
-    EXPECT_EQ(Cell(window.grid_Vol, 1, 1), "50");
-    EXPECT_EQ(Cell(window.grid_Vol, 17, 0), "0.32");
-    EXPECT_EQ(Cell(window.grid_Vol, 17, 1), "200");
-    EXPECT_EQ(Cell(window.grid_Vol, 17, 3), "1.234");
-    EXPECT_EQ(Cell(window.grid_Vol, 22, 1), "0");
-    EXPECT_EQ(window.grid_Vol->model()->headerData(2, Qt::Horizontal).toString(), "Расход за 0.1с");
-    EXPECT_EQ(window.grid_R->item(2, 1)->text(), "79.6");
-    window.box_MTime->setCurrentIndex(Step01);
-    window.box->setCurrentIndex(UnitLitresPerHour);
-    EXPECT_EQ(Cell(window.grid_Vol, 2, 0), "0.10");
-    EXPECT_EQ(Cell(window.grid_Vol, 2, 4), "3600.00");   // 100 ml in 0.1 s
-    window.box->setCurrentIndex(4);
-    EXPECT_EQ(Cell(window.grid_Vol, 2, 4), "");
+    Child<QTabWidget>(window, "PageControl1")->setCurrentWidget(Child<QWidget>(window, "key_Rotam"));
+    EXPECT_EQ(Cell(Child<QTableView>(window, "grid_Vol"), 1, 1), "50");
+    EXPECT_EQ(Cell(Child<QTableView>(window, "grid_Vol"), 17, 0), "0.32");
+    EXPECT_EQ(Cell(Child<QTableView>(window, "grid_Vol"), 17, 1), "200");
+    EXPECT_EQ(Cell(Child<QTableView>(window, "grid_Vol"), 17, 3), "1.234");
+    EXPECT_EQ(Cell(Child<QTableView>(window, "grid_Vol"), 22, 1), "0");
+    EXPECT_EQ(Child<QTableView>(window, "grid_Vol")->model()->headerData(2, Qt::Horizontal).toString(), "Расход за 0.1с");
+    EXPECT_EQ(Child<QTableWidget>(window, "grid_R")->item(2, 1)->text(), "79.6");
+    Child<QComboBox>(window, "box_MTime")->setCurrentIndex(Step01);
+    Child<QComboBox>(window, "box")->setCurrentIndex(UnitLitresPerHour);
+    EXPECT_EQ(Cell(Child<QTableView>(window, "grid_Vol"), 2, 0), "0.10");
+    EXPECT_EQ(Cell(Child<QTableView>(window, "grid_Vol"), 2, 4), "3600.00");   // 100 ml in 0.1 s
+    Child<QComboBox>(window, "box")->setCurrentIndex(4);
+    EXPECT_EQ(Cell(Child<QTableView>(window, "grid_Vol"), 2, 4), "");
 
     // The scale buttons stop at their ends and redraw the background.
-    window.key_Plus->click();
+    Child<QToolButton>(window, "key_Plus")->click();
     EXPECT_EQ(window.PressureScale, MaxPressureScale);
     EXPECT_EQ(graph.pixelColor(66, 180), PressureCurveColor);   // nothing redrawn
     for (int i = 0; i < 5; ++i)
-        window.key_Minus->click();
+        Child<QToolButton>(window, "key_Minus")->click();
     EXPECT_EQ(window.PressureScale, MinPressureScale);
     EXPECT_EQ(graph.pixelColor(GraphLeft, 183), GraphGrey);
     EXPECT_EQ(graph.pixelColor(66, 180), Qt::white);
 
     // "Очистить" empties the recording and the drawing.
-    window.key_Clr->click();
+    Child<QPushButton>(window, "key_Clr")->click();
     EXPECT_EQ(CurvePixels(window), 0);
     EXPECT_EQ(window.Recorder.BreathPressure[16], 0);
     EXPECT_TRUE(window.Polling());
@@ -216,7 +218,7 @@ TEST(VolumeWindow, ScriptedBreathIsShownDrawnAndTabulated)
     window.hide();
     EXPECT_FALSE(window.Polling());
     EXPECT_FALSE(window.HoldsPort(PortName));
-    EXPECT_FALSE(window.TimerIO->isActive());
+    EXPECT_FALSE(Child<QTimer>(window, "TimerIO")->isActive());
     EXPECT_TRUE(messages.texts().isEmpty());
 }
 
@@ -228,13 +230,11 @@ struct ScriptedWindow {
         ResetExchangeVariables();
         PortName = QStringLiteral("COM1");
         window.SetReadIntervalTimeout(5);
-        window.PrepareStart();
     }
 
     bool Start()
     {
-        window.show();
-        window.FormActivate();
+        window.StartPolling(VolumeCoef);
         if (instrument.NextRequest() != DeviceRequest)
             return false;
         instrument.Reply(148, QByteArray(10, '\0'));
@@ -252,7 +252,7 @@ struct ScriptedWindow {
         return true;
     }
 
-    QString Cell(int row, int column) const { return ::Cell(window.grid_Vol, row, column); }
+    QString Cell(int row, int column) const { return ::Cell(Child<QTableView>(window, "grid_Vol"), row, column); }
 
     ScopedWorkDir dir;
     MessageRecorder messages;
@@ -274,9 +274,9 @@ TEST(VolumeWindow, ABreathTableEndsWithTheBreath)
         else
             ASSERT_TRUE(rig.Play({{121, 5, 1500}}));
 
-        rig.window.PageControl1->setCurrentWidget(rig.window.key_Rotam);
-        rig.window.box_MTime->setCurrentIndex(Step01);
-        rig.window.box->setCurrentIndex(UnitMlPerSecond);
+        Child<QTabWidget>(rig.window, "PageControl1")->setCurrentWidget(Child<QWidget>(rig.window, "key_Rotam"));
+        Child<QComboBox>(rig.window, "box_MTime")->setCurrentIndex(Step01);
+        Child<QComboBox>(rig.window, "box")->setCurrentIndex(UnitMlPerSecond);
         EXPECT_EQ(rig.Cell(21, 3), "1.500");   // slot 100, the last sample's
         EXPECT_EQ(rig.Cell(21, 2), "0.000");
         EXPECT_EQ(rig.Cell(12, 3), "1.500");   // slot 55, after the second sample's 600 ml
@@ -336,7 +336,7 @@ TEST(VolumeWindow, ARestartClearsTheCurvesAndStartsAtTheOrigin)
 TEST(VolumeWindow, UnpluggingEndsThePollingWithoutWaitingForSilence)
 {
     ScriptedWindow rig;
-    rig.window.TimerIO->setInterval(3600 * 1000);   // silence would never end it here
+    Child<QTimer>(rig.window, "TimerIO")->setInterval(3600 * 1000);   // silence would never end it here
     ASSERT_TRUE(rig.Start());
     ASSERT_TRUE(rig.Play({{100, 3, 0}}));
     rig.instrument.pty.closeMaster();
@@ -344,8 +344,32 @@ TEST(VolumeWindow, UnpluggingEndsThePollingWithoutWaitingForSilence)
     EXPECT_EQ(rig.messages.texts(), QStringList{NoLinkText});
     EXPECT_FALSE(rig.window.Polling());
     EXPECT_FALSE(rig.window.HoldsPort(PortName));
-    EXPECT_FALSE(rig.window.TimerIO->isActive());
+    EXPECT_FALSE(Child<QTimer>(rig.window, "TimerIO")->isActive());
     EXPECT_TRUE(NoLink);
+}
+
+TEST(VolumeWindow, LeasesItsPortOnlyWhilePolling)
+{
+    ExchangeRig line;
+    ASSERT_TRUE(line.ready());
+    auto window = std::make_unique<TDebVolF>();
+    window->SetReadIntervalTimeout(5);
+    EXPECT_TRUE(PortHolder(PortName).isEmpty());
+    // Closed, then destroyed while it polls: the port is free each time.
+    for (const bool destroy : {false, true}) {
+        SCOPED_TRACE(destroy ? "destroyed" : "closed");
+        window->StartPolling(VolumeCoef);
+        ASSERT_TRUE(window->Polling());
+        EXPECT_EQ(PortHolder(PortName), PortHeldByVolumeWindowText);
+        if (destroy)
+            window.reset();
+        else
+            window->close();
+        EXPECT_TRUE(PortHolder(PortName).isEmpty());
+    }
+    DebVolActive = false;
+    EXPECT_TRUE(ReadSensorTable());
+    EXPECT_TRUE(line.messages.texts().isEmpty());
 }
 
 TEST(VolumeWindow, PollsTheVirtualInstrumentAndHandsThePortBack)
@@ -359,7 +383,7 @@ TEST(VolumeWindow, PollsTheVirtualInstrumentAndHandsThePortBack)
     // The instrument's breath starts two seconds after it is switched on.
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window.Recorder.NextSlot > 20; }, Patience));
     EXPECT_GT(CurvePixels(rig.window), 0);
-    EXPECT_TRUE(IsLive(rig.window.edit_delP));
+    EXPECT_TRUE(IsLive(Child<QLineEdit>(rig.window, "edit_delP")));
 
     const std::vector<QByteArray> frames = rig.line.frames();
     ASSERT_GE(frames.size(), 6u);
@@ -376,7 +400,6 @@ TEST(VolumeWindow, PollsTheVirtualInstrumentAndHandsThePortBack)
 
     // Meanwhile every other exchange is refused, and says why; a start
     // refused so leaves the curves on screen.
-    rig.window.PrepareStart();
     EXPECT_FALSE(ReadSensorTable());
     EXPECT_GE(CurvePixels(rig.window), pixels);
     ASSERT_EQ(rig.line.messages.messages().size(), 1u);
@@ -385,11 +408,11 @@ TEST(VolumeWindow, PollsTheVirtualInstrumentAndHandsThePortBack)
 
     // Closing the window in the middle of a breath stops the polling.
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window.Recorder.BreathActive; }, Patience));
-    rig.window.Key_Exit->click();
+    Child<QToolButton>(rig.window, "Key_Exit")->click();
     EXPECT_FALSE(rig.window.isVisible());
     EXPECT_FALSE(rig.window.Polling());
     EXPECT_FALSE(rig.window.HoldsPort(PortName));
-    EXPECT_FALSE(rig.window.TimerIO->isActive());
+    EXPECT_FALSE(Child<QTimer>(rig.window, "TimerIO")->isActive());
     // Nothing more goes out, not even a resend after a silent second.
     std::size_t sent = rig.line.frames().size();
     ASSERT_TRUE(QTest::qWaitFor([&] {
@@ -411,15 +434,14 @@ TEST(VolumeWindow, NoiseBeforeRepliesIsDropped)
 {
     VolumeRig rig({.flags = {"--noise", "5"}});
     ASSERT_TRUE(rig.line.ready());
-    rig.window.show();
-    rig.window.FormActivate();
+    rig.window.StartPolling(VolumeCoef);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.line.frames().size() >= 12; }, Patience));
     const std::vector<QByteArray> frames = rig.line.frames();
     EXPECT_EQ(frames[0], DeviceRequest);
     for (std::size_t i = 1; i < frames.size(); ++i)
         ASSERT_EQ(frames[i], i % 2 == 1 ? VolumeRequest : FlowRequest) << i;
     EXPECT_TRUE(rig.window.Polling());
-    EXPECT_NE(rig.window.edit_Time_ms->text(), "00:00.00");
+    EXPECT_NE(Child<QLineEdit>(rig.window, "edit_Time_ms")->text(), "00:00.00");
     EXPECT_TRUE(rig.line.messages.texts().isEmpty());
 }
 
@@ -427,8 +449,7 @@ TEST(VolumeWindow, SilenceGivesThreeSendsAndOneBox)
 {
     VolumeRig rig({.flags = {"--silent"}});
     ASSERT_TRUE(rig.line.ready());
-    rig.window.show();
-    rig.window.FormActivate();
+    rig.window.StartPolling(VolumeCoef);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.line.messages.messages().empty(); }, Patience));
     EXPECT_EQ(rig.line.frames(), std::vector<QByteArray>(3, DeviceRequest));
     EXPECT_EQ(rig.line.messages.texts(), QStringList{NoLinkText});
@@ -436,7 +457,7 @@ TEST(VolumeWindow, SilenceGivesThreeSendsAndOneBox)
     EXPECT_TRUE(NoLink);
     EXPECT_FALSE(rig.window.Polling());
     EXPECT_FALSE(rig.window.HoldsPort(PortName));
-    EXPECT_FALSE(IsLive(rig.window.edit_Time_ms));
+    EXPECT_FALSE(IsLive(Child<QLineEdit>(rig.window, "edit_Time_ms")));
 
     QTest::qWait(1500);
     EXPECT_EQ(rig.line.frames().size(), 3u);
@@ -447,8 +468,7 @@ TEST(VolumeWindow, UnpluggedInstrumentIsReportedOnce)
 {
     VolumeRig rig({.flags = {"--unplug-after", "9"}});
     ASSERT_TRUE(rig.line.ready());
-    rig.window.show();
-    rig.window.FormActivate();
+    rig.window.StartPolling(VolumeCoef);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.line.messages.messages().empty(); }, Patience));
     EXPECT_EQ(rig.line.messages.texts(), QStringList{NoLinkText});
     EXPECT_FALSE(rig.window.Polling());
@@ -461,15 +481,14 @@ TEST(VolumeWindow, WrongEchoesEndThePollingAsSilenceDoes)
 {
     VolumeRig rig({.flags = {"--wrong-echo", "3"}});
     ASSERT_TRUE(rig.line.ready());
-    rig.window.show();
-    rig.window.FormActivate();
+    rig.window.StartPolling(VolumeCoef);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.line.messages.messages().empty(); }, Patience));
     EXPECT_EQ(rig.line.frames(), std::vector<QByteArray>(3, DeviceRequest));
     EXPECT_EQ(rig.line.messages.texts(), QStringList{NoLinkText});
     EXPECT_TRUE(NoLink);
     EXPECT_FALSE(rig.window.HoldsPort(PortName));
-    EXPECT_FALSE(IsLive(rig.window.edit_delP));
-    EXPECT_FALSE(IsLive(rig.window.edit_Vol));
+    EXPECT_FALSE(IsLive(Child<QLineEdit>(rig.window, "edit_delP")));
+    EXPECT_FALSE(IsLive(Child<QLineEdit>(rig.window, "edit_Vol")));
 }
 
 } // namespace

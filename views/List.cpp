@@ -1,12 +1,14 @@
 #include "views/List.h"
 
 #include "exchange/Transfers.h"
+#include "shell/FirstUse.h"
 #include "store/Cp1251.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 #include "views/ListTransfer.h"
 #include "views/Stat.h"
 #include "views/ViewCommon.h"
+#include "shell/Message.h"
 
 #include <QGroupBox>
 #include <QGridLayout>
@@ -24,6 +26,11 @@
 #include <functional>
 
 TListF *ListF = nullptr;
+
+TListF *ListWindow()
+{
+    return MadeOnFirstUse(ListF);
+}
 
 namespace {
 
@@ -196,7 +203,7 @@ void TListF::showEvent(QShowEvent *event)
 void TListF::FormActivate()
 {
     Key_Exit->setDown(false);
-    m_saveOnClose = LoadLists();
+    m_saveOnClose = Report(LoadLists());
     m_listSaveFailed = false;
     ShowLists();
 }
@@ -270,9 +277,9 @@ void TListF::GridFIODblClick(int row)
     // When it cannot take them, the statistics show the lists in memory; the
     // operator has been told, once, and is not asked to read it again.
     if (m_saveOnClose && !m_listSaveFailed)
-        m_listSaveFailed = !SaveLists();
-    if (StatF)
-        StatF->Open(this, m_listSaveFailed ? TStatF::ListsOnOpening::KeepInMemory : TStatF::ListsOnOpening::Load);
+        m_listSaveFailed = !Report(SaveLists());
+    if (TStatF *stat = StatWindow())
+        stat->Open(this, m_listSaveFailed ? TStatF::ListsOnOpening::KeepInMemory : TStatF::ListsOnOpening::Load);
 }
 
 void TListF::KeyInputClick()
@@ -312,6 +319,6 @@ void TListF::done(int result)
     // A list file that could not be read is not overwritten by names that
     // were never in it.
     if (m_saveOnClose)
-        SaveLists();
+        Report(SaveLists());
     QDialog::done(result);
 }

@@ -54,3 +54,5 @@ private:
 };
 
 extern TListF *ListF;
+// The window, made on its first use (shell/FirstUse.h).
+TListF *ListWindow();

@@ -1,6 +1,7 @@
 #include "views/Res.h"
 
 #include "exchange/Transfers.h"
+#include "shell/FirstUse.h"
 #include "shell/Message.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
@@ -21,6 +22,11 @@
 #include <optional>
 
 TResF *ResF = nullptr;
+
+TResF *ResWindow()
+{
+    return MadeOnFirstUse(ResF);
+}
 
 namespace {
 
@@ -132,8 +138,8 @@ void TResF::FormActivate()
     // Slots past the count hold no tests; they go empty into a new file. A
     // file that cannot be read leaves the store as it was.
     MarkSlotsEmpty(ResultCount, GridDataRows);
-    LoadLists();
-    LoadResults();
+    Report(LoadLists());
+    Report(LoadResults());
     m_saveOnClose = false;
     ScanResults();
     ShowResultRows(0, GridDataRows);
@@ -164,7 +170,7 @@ void TResF::Key_InputStartClick()
     ResetResultsGrid();
     ShowResultRows(0, StartRecords);
     m_saveOnClose = true;
-    SaveResults();
+    Report(SaveResults());
 }
 
 void TResF::Key_StepInputClick()
@@ -188,7 +194,7 @@ void TResF::Key_StepInputClick()
 void TResF::Button1Click()
 {
     MakeDailyFileName();
-    ReplaceFile(DailyFileName, DailyFileText(*m_grid, ResultCount));
+    Report(ReplaceFile(DailyFileName, DailyFileText(*m_grid, ResultCount)));
 }
 
 void TResF::Key_ExportClick()
@@ -206,6 +212,6 @@ void TResF::done(int result)
     // Only a read changes the store: opening and closing leaves the file as
     // it was.
     if (m_saveOnClose)
-        SaveResults();
+        Report(SaveResults());
     QDialog::done(result);
 }

@@ -64,3 +64,5 @@ private:
 };
 
 extern TResF *ResF;
+// The window, made on its first use (shell/FirstUse.h).
+TResF *ResWindow();

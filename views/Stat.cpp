@@ -1,11 +1,13 @@
 #include "views/Stat.h"
 
+#include "shell/FirstUse.h"
 #include "store/Cp1251.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 #include "views/ResultGrid.h"
 #include "views/Search.h"
 #include "views/ViewCommon.h"
+#include "shell/Message.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -23,6 +25,11 @@
 #include <array>
 
 TStatF *StatF = nullptr;
+
+TStatF *StatWindow()
+{
+    return MadeOnFirstUse(StatF);
+}
 
 namespace {
 
@@ -218,7 +225,7 @@ void TStatF::FormActivate()
 {
     FillYearBoxes();
     FillPersonBoxes();
-    LoadResults();
+    Report(LoadResults());
     ScanResults();
     if (ResultCount > 0)
         SetDefaultPeriod(PcNow());
@@ -249,7 +256,7 @@ void TStatF::FillPersonBoxes()
     if (m_keepListsOnce)
         m_keepListsOnce = false;
     else
-        LoadLists();
+        Report(LoadLists());
     box_List->clear();
     for (int list = 1; list <= ListCount; ++list)
         box_List->addItem(FromCp1251(ListNames[list]));

@@ -81,3 +81,5 @@ private:
 };
 
 extern TStatF *StatF;
+// The window, made on its first use (shell/FirstUse.h).
+TStatF *StatWindow();

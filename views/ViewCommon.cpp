@@ -68,10 +68,11 @@ void SetUpResultGrid(QTableView *view, QAbstractItemModel *model)
 
 void PrepareExchangeProgress(int maximum, int position)
 {
-    if (!ObmenF)
+    TObmenF *window = ObmenWindow();
+    if (!window)
         return;
-    ObmenF->Progres->setRange(0, maximum);
-    ObmenF->Progres->setValue(position);
+    window->Progres->setRange(0, maximum);
+    window->Progres->setValue(position);
 }
 
 QPushButton *MakeExportButton(QWidget *parent)

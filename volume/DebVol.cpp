@@ -2,6 +2,7 @@
 
 #include "exchange/ExchVars.h"
 #include "exchange/Obmen.h"
+#include "shell/FirstUse.h"
 #include "shell/Message.h"
 #include "store/OrbADat.h"
 #include "volume/BreathGraph.h"
@@ -29,6 +30,11 @@
 #include <QVBoxLayout>
 
 TDebVolF *DebVolF = nullptr;
+
+TDebVolF *DebVolWindow()
+{
+    return MadeOnFirstUse(DebVolF);
+}
 bool DebVolActive = false;
 const QString PortHeldByVolumeWindowText =
     QStringLiteral("Порт занят окном \"Объем  выдоха\": оно опрашивает прибор. Закройте это окно и повторите.");
@@ -348,14 +354,17 @@ bool TDebVolF::HoldsPort(const QString &portName) const
 
 // The graph is wiped only when the polling starts: a start that is refused
 // leaves the last breath on screen.
-void TDebVolF::PrepareStart()
+void TDebVolF::StartPolling(int volumeCoef)
 {
     DebVolActive = true;
     key_Clr->setDown(false);
+    edit_kVol->setText(QString::number(volumeCoef));
+    show();
+    FormActivate();
 }
 
-// The polling starts here, when the exchange window's hand-off has shown the
-// window. A later activation (the focus coming back from a message box or
+// The polling starts here, when the launcher has shown the window. A later
+// activation (the focus coming back from a message box or
 // another window) changes nothing: it neither wipes the curves nor opens the
 // port again, and a polling that has stopped waits for the launcher.
 void TDebVolF::FormActivate()
@@ -380,16 +389,17 @@ void TDebVolF::OpenPort()
 {
     Port->SetCommName(PortName);
     Port->OpenComm();
+    Lease.Acquire(PortName, PortHeldByVolumeWindowText);
 }
 
 void TDebVolF::ClosePort()
 {
     Port->CloseComm();
+    Lease.Release();
 }
 
 void TDebVolF::FormClose()
 {
-    StopExch = true;
     ClosePort();
     TimerIO->stop();
     Poller.Stop();

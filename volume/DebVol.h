@@ -4,13 +4,13 @@
 // breath drawn as a pressure curve and a volume curve, and reads it back as
 // tables of flow and volume over time.
 //
-// The service window's "Контроль объема выдоха" arms the window
-// (PrepareStart) and reads the sensor table; the exchange window's hand-off
-// then shows it and calls FormActivate, which opens the window's own port
-// and starts the polling. Closing or hiding the window ends the polling and
-// frees the port.
+// The service window's "Контроль объема выдоха" reads the sensor table and
+// then starts the window with the breath-volume coefficient (StartPolling):
+// it shows itself, opens its own port, takes the lease on it and starts the
+// polling. Closing or hiding the window ends the polling and frees the port.
 
 #include "serial/CommEr.h"
+#include "serial/PortLease.h"
 #include "volume/BreathPoll.h"
 #include "volume/BreathRecord.h"
 
@@ -36,8 +36,8 @@ class TGraphView;
 // does nothing when it is shown.
 extern bool DebVolActive;
 
-// Added to the exchange window's report when it cannot open the port because
-// this window holds it.
+// The window's text on its port lease: the exchange window adds it to its
+// report when it cannot open the port because this window holds it.
 extern const QString PortHeldByVolumeWindowText;
 
 class TDebVolF : public QDialog {
@@ -49,6 +49,45 @@ public:
     static constexpr int SilenceIntervalMs = 1000;
     static constexpr uint32_t DefaultReadIntervalMs = 100;
 
+
+    // Handlers.
+    void FormActivate();
+    void FormClose();
+    void TimerIOTimer();
+    void PortReceiveData(TCommEr *Sender, const uint8_t *Buffer, uint16_t BufferLength);
+    void Key_ExitClick();
+    void key_ClrClick();
+    void key_PlusClick();
+    void key_MinusClick();
+    void boxChange();
+    void box_MTimeChange();
+    void key_RotamShow();
+    void FillBreathTable();
+
+    // The service window's launcher, once the sensor table has been read:
+    // shows `volumeCoef` in the coefficient field, shows the window and
+    // starts the polling.
+    void StartPolling(int volumeCoef);
+
+    // Whether the window's port is open on `portName`, polling or not.
+    bool HoldsPort(const QString &portName) const;
+    bool Polling() const { return Poller.Polling(); }
+
+    // The port's inter-byte time-out, which delays every reply: 100 ms in the
+    // program; tests shorten it.
+    void SetReadIntervalTimeout(uint32_t ms);
+
+    const QImage &Graph() const { return GraphImage; }
+
+    BreathRecorder Recorder;
+    int PressureScale = MaxPressureScale;
+    int FlowUnit = 0;
+    int TimeStep = 0;
+
+protected:
+    void hideEvent(QHideEvent *event) override;
+
+private:
     QLabel *Label1 = nullptr;
     QLineEdit *edit_Time_ms = nullptr;
     QLabel *Label2 = nullptr;
@@ -79,43 +118,6 @@ public:
     QTimer *TimerIO = nullptr;
     TCommEr *Port = nullptr;
 
-    // Handlers.
-    void FormActivate();
-    void FormClose();
-    void TimerIOTimer();
-    void PortReceiveData(TCommEr *Sender, const uint8_t *Buffer, uint16_t BufferLength);
-    void Key_ExitClick();
-    void key_ClrClick();
-    void key_PlusClick();
-    void key_MinusClick();
-    void boxChange();
-    void box_MTimeChange();
-    void key_RotamShow();
-    void FillBreathTable();
-
-    // The service window's launcher: sets DebVolActive and releases the
-    // clear button.
-    void PrepareStart();
-
-    // Whether the window's port is open on `portName`, polling or not.
-    bool HoldsPort(const QString &portName) const;
-    bool Polling() const { return Poller.Polling(); }
-
-    // The port's inter-byte time-out, which delays every reply: 100 ms in the
-    // program; tests shorten it.
-    void SetReadIntervalTimeout(uint32_t ms);
-
-    const QImage &Graph() const { return GraphImage; }
-
-    BreathRecorder Recorder;
-    int PressureScale = MaxPressureScale;
-    int FlowUnit = 0;
-    int TimeStep = 0;
-
-protected:
-    void hideEvent(QHideEvent *event) override;
-
-private:
     void BuildControls();
     void OpenPort();
     void ClosePort();
@@ -128,8 +130,11 @@ private:
     void RedrawBackground();
 
     BreathPoller Poller;
+    PortLease Lease;
     QImage GraphImage;
     BreathTableModel *TableModel = nullptr;
 };
 
 extern TDebVolF *DebVolF;
+// The window, made on its first use (shell/FirstUse.h).
+TDebVolF *DebVolWindow();

@@ -3,6 +3,7 @@
 #include "exchange/ExchVars.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
+#include "shell/Message.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,7 +14,7 @@ ExchangeRig::ExchangeRig(const RigSetup &setup)
     ResetExchangeVariables();
     PortNumber = setup.port.mid(3).toInt();
     PortName = setup.port;
-    SaveConfig();   // so that windows loading the configuration find one
+    Report(SaveConfig());   // so that windows loading the configuration find one
 
     VirtualInstrument::Setup instrumentSetup{.port = setup.port, .flags = setup.flags, .paced = setup.paced};
     if (!setup.memory.isEmpty()) {

@@ -102,5 +102,5 @@ int main(int argc, char **argv)
     TakeConfig(memory);
     TakeLists(memory);
     TakeResults(memory, now.date());
-    return SaveConfig() && SaveLists() && SaveResults() ? 0 : 1;
+    return Report(SaveConfig()) && Report(SaveLists()) && Report(SaveResults()) ? 0 : 1;
 }
