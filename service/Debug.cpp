@@ -641,7 +641,7 @@ SensorOpening TDebugF::OpeningForSensorWindow()
 
 void TDebugF::TakeSensorHandBack(const SensorHandBack &handBack)
 {
-    for (int row = 0; row < SensorTableWords; ++row)
+    for (int row = 0; row < SensorTableRows; ++row)
         SetCell(GridS1, row, RightAligned(handBack.rows[row]));
     LData->setText(handBack.source);
 }

@@ -2,6 +2,7 @@
 
 #include "exchange/Obmen.h"
 #include "shell/FileChoice.h"
+#include "shell/Message.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 #include "store/Spreadsheet.h"
@@ -97,5 +98,5 @@ bool ExportToSpreadsheet(QWidget *parent, std::span<const StatEntry> entries)
     const QString fileName = ChooseSaveFile(parent, {QStringLiteral("Экспорт"),
                                                      QDir::current().absoluteFilePath(SpreadsheetFileName()),
                                                      QStringLiteral("Таблица CSV (*.csv)"), QStringLiteral("csv")});
-    return !fileName.isEmpty() && ReplaceFile(fileName, table);
+    return !fileName.isEmpty() && Report(ReplaceFile(fileName, table));
 }
