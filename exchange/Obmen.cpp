@@ -172,7 +172,7 @@ void TObmenF::FormActivate()
     try {
         OpenLink();
     } catch (const ECommsError &e) {
-        QString text = e.Message();
+        QString text = e.Reason().isEmpty() ? e.Message() : e.Message() + QStringLiteral("\n\n") + e.Reason();
         if (DebVolF && DebVolF->HoldsPort(PortName))
             text += QStringLiteral("\n\n") + PortHeldByVolumeWindowText;
         ShowError(text, e.Reason());
