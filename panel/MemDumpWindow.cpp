@@ -13,8 +13,11 @@
 
 namespace {
 
-// Leaves the progress window in view above the exchange window.
-constexpr int DumpExchangeTop = 300;
+// The progress window stands near the panel's top, the exchange window
+// below it, so that both stay in view.
+constexpr int DumpExchangeTop = 360;
+constexpr int ProgressTop = 150;
+constexpr int ProgressWidth = 420;
 
 bool ReadDumpBlock(int address, int count, uint8_t *out)
 {
@@ -42,6 +45,8 @@ void SaveMemoryDump(QWidget *parent, QLabel *note)
     progress.setMinimumDuration(0);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
+    progress.resize(ProgressWidth, progress.sizeHint().height());
+    progress.move(parent->frameGeometry().topLeft() + QPoint(60, ProgressTop));
     progress.setValue(0);
 
     PlaceExchangeWindow(DumpExchangeTop);

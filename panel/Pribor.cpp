@@ -350,7 +350,7 @@ QWidget *TPriborF::BuildMemoryPage()
     auto *side = new QVBoxLayout;
     side->addWidget(KeyMi);
     side->addWidget(KeyPl);
-    side->addStretch();
+    side->addSpacing(24);
     side->addWidget(Key_SaveMemory);
     side->addWidget(LDumpNote);
     side->addStretch();

@@ -60,6 +60,16 @@ bool DevicePresent(const QString &root, const QString &device)
     return !UartName().match(name).hasMatch() || HasUart(root, name);
 }
 
+// The driver of a device folder, leaving out the serial core's own devices
+// that newer kernels put between a port and the driver of its hardware.
+QString DriverOf(const QString &deviceDir)
+{
+    const QString driver = QFileInfo(deviceDir + QStringLiteral("/driver")).canonicalFilePath();
+    if (driver.contains(QStringLiteral("/bus/serial-base/")))
+        return {};
+    return QFileInfo(driver).fileName();
+}
+
 // "FT232R USB UART (ftdi_sio)": the USB product above the port, when it is
 // on USB, and the driver that serves it.
 QString DeviceDescription(const QString &root, const QString &name)
@@ -68,11 +78,13 @@ QString DeviceDescription(const QString &root, const QString &name)
         QFileInfo(UnderRoot(root, QStringLiteral("/sys/class/tty/%1/device").arg(name))).canonicalFilePath();
     if (deviceDir.isEmpty())
         return {};
-    const QString driver = QFileInfo(QFileInfo(deviceDir + QStringLiteral("/driver")).canonicalFilePath()).fileName();
+    QString driver;
     QString product;
     QDir up(deviceDir);
     // The port, its USB interface, the USB device: the product is on the last.
     for (int level = 0; level < 3 && product.isEmpty(); ++level) {
+        if (driver.isEmpty())
+            driver = DriverOf(up.path());
         product = FirstLine(up.filePath(QStringLiteral("product")));
         if (!up.cdUp())
             break;

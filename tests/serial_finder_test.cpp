@@ -65,11 +65,15 @@ private:
 // The tree of a PC with a built-in port, two USB adapters and leftovers.
 void BuildPc(const FakeRoot &fs)
 {
+    // Newer kernels put the serial core's port device below the hardware's.
     fs.uart("ttyS0", 4);
-    fs.folder("/sys/devices/platform/serial8250");
+    const QString port = "/sys/devices/platform/serial8250/serial8250:0/serial8250:0.0";
+    fs.folder(port);
     fs.folder("/sys/bus/platform/drivers/serial8250");
+    fs.folder("/sys/bus/serial-base/drivers/port");
     fs.link("/sys/devices/platform/serial8250/driver", "/sys/bus/platform/drivers/serial8250");
-    fs.link("/sys/class/tty/ttyS0/device", "/sys/devices/platform/serial8250");
+    fs.link(port + "/driver", "/sys/bus/serial-base/drivers/port");
+    fs.link("/sys/class/tty/ttyS0/device", port);
     fs.uart("ttyS1", 0);
     fs.file("/dev/ttyS2");   // no sysfs entry: no UART known
     fs.usbPort("ttyUSB0", "1-1", "FT232R USB UART", "ftdi_sio", true);
