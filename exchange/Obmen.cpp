@@ -189,7 +189,7 @@ void TObmenF::FormActivate()
     try {
         OpenLink();
     } catch (const ECommsError &e) {
-        QString text = e.Message();
+        QString text = e.Reason().isEmpty() ? e.Message() : e.Message() + QStringLiteral("\n\n") + e.Reason();
         if (const QString holder = PortHolder(PortName); !holder.isEmpty())
             text += QStringLiteral("\n\n") + holder;
         ShowError(text, e.Reason());

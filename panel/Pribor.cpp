@@ -4,6 +4,7 @@
 #include "exchange/Transfers.h"
 #include "panel/Clock.h"
 #include "panel/Correction.h"
+#include "panel/MemDumpWindow.h"
 #include "panel/MemPage.h"
 #include "panel/SensorGrid.h"
 #include "shell/FirstUse.h"
@@ -220,6 +221,7 @@ TPriborF::TPriborF(QWidget *parent) : QDialog(parent)
     connect(KeyPl, &QToolButton::clicked, this, &TPriborF::KeyPlClick);
     connect(KeyMi, &QToolButton::clicked, this, &TPriborF::KeyMiClick);
     connect(Reset_EEPROM, &QPushButton::clicked, this, &TPriborF::Reset_EEPROMClick);
+    connect(Key_SaveMemory, &QPushButton::clicked, this, &TPriborF::Key_SaveMemoryClick);
     connect(KeyPriem1, &QToolButton::clicked, this, &TPriborF::KeyPriem1Click);
     connect(Key_WriteCorrect, &QToolButton::clicked, this, &TPriborF::Key_WriteCorrectClick);
     connect(Key_InputCorrect, &QToolButton::clicked, this, &TPriborF::Key_InputCorrectClick);
@@ -344,9 +346,19 @@ QWidget *TPriborF::BuildMemoryPage()
     Reset_EEPROM->setAutoDefault(false);
     Reset_EEPROM->setDefault(false);
 
+    Key_SaveMemory = new QPushButton(QStringLiteral("Сохранить память"), page);
+    Key_SaveMemory->setObjectName("Key_SaveMemory");
+    Key_SaveMemory->setAutoDefault(false);
+    LDumpNote = new QLabel(page);
+    LDumpNote->setObjectName("LDumpNote");
+    LDumpNote->setWordWrap(true);
+
     auto *side = new QVBoxLayout;
     side->addWidget(KeyMi);
     side->addWidget(KeyPl);
+    side->addSpacing(24);
+    side->addWidget(Key_SaveMemory);
+    side->addWidget(LDumpNote);
     side->addStretch();
     side->addWidget(Reset_EEPROM);
 
@@ -680,6 +692,11 @@ void TPriborF::Reset_EEPROMClick()
     }
     // The instrument counts its tests from its first record again.
     Report(ForgetInstrumentRecords());
+}
+
+void TPriborF::Key_SaveMemoryClick()
+{
+    SaveMemoryDump(this, LDumpNote);
 }
 
 void TPriborF::KeyPriem1Click()

@@ -81,6 +81,8 @@ public:
     QToolButton *KeyPl = nullptr;          // next page
     QToolButton *KeyMi = nullptr;          // previous page
     QPushButton *Reset_EEPROM = nullptr;
+    QPushButton *Key_SaveMemory = nullptr; // the whole memory into a file
+    QLabel *LDumpNote = nullptr;           // how the last memory dump ended
 
     // "Коррекция  хода  часов".
     QLineEdit *ETime1 = nullptr;
@@ -106,6 +108,7 @@ public:
     void KeyPlClick();
     void KeyMiClick();
     void Reset_EEPROMClick();
+    void Key_SaveMemoryClick();
     void KeyPriem1Click();
     void Key_WriteCorrectClick();
     void Key_InputCorrectClick();

@@ -1,6 +1,7 @@
 #include "serial/CommPort.h"
 
 #include "serial/CommEr.h"
+#include "serial/PortFinder.h"
 
 #include <QFileInfo>
 #include <cerrno>
@@ -13,15 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The path as the operator knows it, with where a link points.
-QString Described(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.isSymLink())
-        return path;
-    return QStringLiteral("%1 (a link to %2)").arg(path, info.symLinkTarget());
-}
 
 [[noreturn]] void FailOpening(int error, const QString &path)
 {
@@ -96,22 +88,5 @@ bool TEventFd::IsSet() const
 
 QString OpenFailureReason(int error, const QString &port)
 {
-    const QString path = Described(port);
-    if (error == EACCES || error == EPERM) {
-        return QStringLiteral("Permission denied: this user may not use %1. Add the user to the "
-                              "dialout group (sudo adduser $USER dialout), then log out and in again.")
-            .arg(path);
-    }
-    if (error == EBUSY) {
-        return QStringLiteral("Port busy: another program holds %1 (a terminal program, "
-                              "ModemManager or brltty, or this program's other window). "
-                              "Close it, or make it leave the port alone, and try again.")
-            .arg(path);
-    }
-    if (error == ENOENT || error == ENODEV || error == ENXIO || error == ENOTDIR) {
-        return QStringLiteral("Not found: there is no serial port %1. The adapter may not be "
-                              "plugged in, or the port may have another name.")
-            .arg(path);
-    }
-    return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(strerror(error)));
+    return PortFailureCause(error, port);
 }

@@ -7,6 +7,7 @@
 #include "shell/CommandLine.h"
 #include "shell/FirstUse.h"
 #include "shell/Picture.h"
+#include "shell/PortDev.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 #include "views/List.h"
@@ -240,6 +241,28 @@ void TOrbiskSAF::BuildPortMenu()
         action->setObjectName(item.name);
         connect(action, &QAction::triggered, this, item.handler);
     }
+    Menu_Port->addSeparator();
+    Menu_Port->addAction(QStringLiteral("Найти адаптер..."), this, &TOrbiskSAF::PortDevClick)
+        ->setObjectName("PortDev");
+    connect(Menu_Port, &QMenu::aboutToShow, this, &TOrbiskSAF::ShowPortTargets);
+}
+
+// Beside each port name, what it opens today.
+void TOrbiskSAF::ShowPortTargets()
+{
+    const QList<QAction *> actions = Menu_Port->actions();
+    for (int number = 1; number <= 9; ++number) {
+        const QString target = ComPortSummary(DescribeComPort(number, QDir::currentPath()));
+        actions[number - 1]->setText(QStringLiteral("COM%1\t%2").arg(number).arg(target));
+    }
+}
+
+void TOrbiskSAF::PortDevClick()
+{
+    TPortDevF dialog(QStringLiteral("/"), QDir::currentPath(), PortNumber, this);
+    dialog.exec();
+    if (dialog.BoundPort() != 0)
+        ChoosePort(dialog.BoundPort());
 }
 
 void TOrbiskSAF::BuildStatusBar()

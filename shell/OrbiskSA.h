@@ -51,6 +51,7 @@ public slots:
     void N13Click();   // COM7
     void COM81Click();
     void COM91Click();
+    void PortDevClick();   // "Найти адаптер..."
 
 protected:
     bool event(QEvent *e) override;
@@ -61,6 +62,7 @@ private:
     void BuildBody();
     void BuildMenu();
     void BuildPortMenu();
+    void ShowPortTargets();
     void BuildStatusBar();
 
     QToolButton *AddToolButton(const QString &name, int x, const QString &hint,

@@ -191,7 +191,9 @@ TEST(ExchangeTrouble, UnpluggedInTheMiddleOfAWrite)
     EXPECT_FALSE(ReadSensorTable());
     ASSERT_EQ(rig.messages.messages().size(), 1u);
     if (!QFileInfo::exists("/dev/ttyS8")) {
-        EXPECT_EQ(rig.messages.texts().first(), QStringLiteral("Error opening serial port"));
+        EXPECT_TRUE(rig.messages.texts().first().startsWith(
+            QStringLiteral("Error opening serial port\n\nNot found: there is no serial port /dev/ttyS8.")))
+            << rig.messages.texts().first().toStdString();
     }
 }
 
@@ -322,7 +324,9 @@ TEST(ExchangeTrouble, RequestsThatCannotStartAreNotCompleted)
     EXPECT_FALSE(ReadSensorTable());
     ASSERT_EQ(rig.messages.messages().size(), 1u);
     EXPECT_EQ(rig.messages.messages().front().kind, MessageKind::Error);
-    EXPECT_EQ(rig.messages.messages().front().text, QStringLiteral("File handle is not a comm handle "));
+    // The component's text, then the device and the cause.
+    EXPECT_EQ(rig.messages.messages().front().text,
+              QStringLiteral("File handle is not a comm handle \n\n%1 is not a serial port.").arg(rig.dir.file("COM7")));
     EXPECT_FALSE(rig.window->isVisible());
 
     // A mode that has no frame sends nothing.

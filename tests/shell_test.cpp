@@ -382,3 +382,18 @@ TEST_F(MainWindowTest, APortChoiceRewritesAShortConfigurationKeepingWhatItHeld)
 }
 
 } // namespace
+
+TEST_F(MainWindowTest, PortMenuShowsWhatEachNameOpens)
+{
+    TOrbiskSAF *main = Start();
+    ASSERT_TRUE(QFile::link("/dev/ttyUSB-unplugged", dir.file("COM3")));
+    QMenu *menu = main->PortMenu();
+    emit menu->aboutToShow();
+    EXPECT_EQ(menu->findChild<QAction *>("COM31")->text(),
+              QStringLiteral("COM3\tCOM3 → /dev/ttyUSB-unplugged  (нет устройства)"));
+    EXPECT_TRUE(menu->findChild<QAction *>("COM91")->text().startsWith(QStringLiteral("COM9\t/dev/ttyS8")));
+    // The names still choose their ports.
+    menu->findChild<QAction *>("COM31")->trigger();
+    EXPECT_EQ(PortName, QStringLiteral("COM3"));
+    EXPECT_NE(menu->findChild<QAction *>("PortDev"), nullptr);
+}

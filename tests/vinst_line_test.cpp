@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -368,4 +369,31 @@ TEST(VinstProgram, RefusesFilesItDoesNotOwn)
     VirtualInstrument onLink(dir.path(), {.port = "COM4"});
     ASSERT_TRUE(onLink.isReady());
     EXPECT_TRUE(QFileInfo(dir.file("COM4")).symLinkTarget().startsWith("/dev/"));
+}
+
+TEST(VinstProgram, RefusesADumpThatIsNotAWholeMemory)
+{
+    ScopedWorkDir dir;
+    ASSERT_TRUE(WriteWholeFile(dir.file("short.bin"), QByteArray(65535, '\x11')));
+    ASSERT_TRUE(WriteWholeFile(dir.file("long.bin"), QByteArray(65537, '\x11')));
+    struct Case {
+        const char *file;
+        const char *says;
+    };
+    for (const Case &c : {Case{"short.bin", "it holds 65535 bytes"}, Case{"long.bin", "more than 65536 bytes"},
+                          Case{"missing.bin", "cannot open"}}) {
+        QProcess vinst;
+        vinst.start(QStringLiteral(VINST_PROGRAM),
+                    {"--dir", dir.path(), "--port", "COM1", "--from", dir.file(c.file)});
+        ASSERT_TRUE(vinst.waitForFinished(30000)) << c.file;
+        EXPECT_EQ(vinst.exitCode(), 2) << c.file;
+        EXPECT_TRUE(vinst.readAllStandardError().contains(c.says)) << c.file;
+        EXPECT_FALSE(QFileInfo(dir.file("COM1")).isSymLink()) << c.file;
+    }
+    EXPECT_EQ(ReadWholeFile(dir.file("short.bin")).size(), 65535);
+
+    QProcess help;
+    help.start(QStringLiteral(VINST_PROGRAM), {"--help"});
+    ASSERT_TRUE(help.waitForFinished(30000));
+    EXPECT_TRUE(help.readAllStandardOutput().contains("--from DUMP"));
 }

@@ -78,7 +78,9 @@ std::optional<Memory> LoadMemoryImage(const std::string &path, std::string &erro
         return std::nullopt;
     }
     if (got != Memory::Size) {
-        error = path + " is not a memory image (" + std::to_string(Memory::Size) + " bytes expected)";
+        const std::string size = got > Memory::Size ? "more than " + std::to_string(Memory::Size) : std::to_string(got);
+        error = path + " is not a memory image: it holds " + size + " bytes, an image exactly " +
+                std::to_string(Memory::Size);
         return std::nullopt;
     }
     memory.write(0, std::span(buffer).first(Memory::Size));

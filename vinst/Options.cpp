@@ -35,6 +35,7 @@ std::map<std::string, std::string Options::*> TextFlags()
     return {{"--dir", &Options::dir},
             {"--port", &Options::port},
             {"--memory", &Options::memoryFile},
+            {"--from", &Options::startFile},
             {"--log", &Options::logFile}};
 }
 
@@ -50,6 +51,9 @@ std::string UsageText(const std::string &program)
            "  --port COMn        name of the link, e.g. COM1\n"
            "  --memory FILE      memory image: loaded when FILE exists, saved at exit;\n"
            "                     without it, a few months of tests made up afresh\n"
+           "  --from DUMP        starts from the memory dump DUMP, exactly 65536 bytes as\n"
+           "                     the program's memory page saves them; DUMP is never\n"
+           "                     written (with --memory too, the image is saved there)\n"
            "  --log FILE         writes every frame received and every reply\n"
            "  --no-pace          answers at once instead of at 19200 baud\n"
            "  -h, --help         shows this text\n"

@@ -28,6 +28,8 @@ bool FileExists(const std::string &path)
 
 std::optional<Memory> StartingMemory(const Options &options, std::string &error)
 {
+    if (!options.startFile.empty())
+        return LoadMemoryImage(options.startFile, error);
     if (!options.memoryFile.empty() && FileExists(options.memoryFile))
         return LoadMemoryImage(options.memoryFile, error);
     return BuildDefaultMemory(ToCivil(PcLocalMilliseconds() / 1000));
@@ -127,7 +129,8 @@ int RunInstrument(const Options &options, int stopFd)
     std::optional<Memory> memory = StartingMemory(options, error);
     if (!memory) {
         std::fprintf(stderr, "vinst: %s\n", error.c_str());
-        return 1;
+        // A dump asked for by name that cannot be used is a wrong command line.
+        return options.startFile.empty() ? 1 : 2;
     }
     TrafficLog log;
     if (!options.logFile.empty() && !log.open(options.logFile)) {
