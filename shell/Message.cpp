@@ -1,12 +1,19 @@
 #include "shell/Message.h"
 
 #include <QApplication>
+#include <QFileDialog>
 
 namespace {
 
 MessageHandler &InstalledHandler()
 {
     static MessageHandler handler;
+    return handler;
+}
+
+SaveFileHandler &InstalledSaveFileHandler()
+{
+    static SaveFileHandler handler;
     return handler;
 }
 
@@ -56,5 +63,20 @@ MessageHandler SetMessageHandler(MessageHandler handler)
 {
     MessageHandler previous = std::move(InstalledHandler());
     InstalledHandler() = std::move(handler);
+    return previous;
+}
+
+QString AskSaveFileName(const SaveFileRequest &request)
+{
+    if (InstalledSaveFileHandler())
+        return InstalledSaveFileHandler()(request);
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), request.caption, request.suggested,
+                                        request.filter);
+}
+
+SaveFileHandler SetSaveFileHandler(SaveFileHandler handler)
+{
+    SaveFileHandler previous = std::move(InstalledSaveFileHandler());
+    InstalledSaveFileHandler() = std::move(handler);
     return previous;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Every message box of the program goes through ShowMessage, so that the
-// tests can answer them without a person at the screen.
+// Every message box of the program goes through ShowMessage, and every
+// choice of a file to save through AskSaveFileName, so that the tests can
+// answer them without a person at the screen.
 
 #include <QMessageBox>
 #include <QString>
@@ -32,3 +33,19 @@ QMessageBox::StandardButton ShowError(const QString &text, const QString &detail
 // Replaces the message boxes; an empty handler restores them. Returns the
 // handler that was installed before.
 MessageHandler SetMessageHandler(MessageHandler handler);
+
+struct SaveFileRequest {
+    QString caption;
+    QString suggested;   // the file name offered, with its folder
+    QString filter;      // as the file dialog takes it: "Журнал (*.txt);;Все файлы (*)"
+};
+
+using SaveFileHandler = std::function<QString(const SaveFileRequest &)>;
+
+// Shows the file dialog (or hands the request to the installed handler) and
+// returns the chosen file name; empty when the operator cancelled.
+QString AskSaveFileName(const SaveFileRequest &request);
+
+// Replaces the file dialog; an empty handler restores it. Returns the handler
+// that was installed before.
+SaveFileHandler SetSaveFileHandler(SaveFileHandler handler);

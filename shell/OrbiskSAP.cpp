@@ -1,3 +1,4 @@
+#include "exchange/WireTrace.h"
 #include "shell/CommandLine.h"
 #include "shell/Language.h"
 #include "shell/Message.h"
@@ -46,9 +47,18 @@ int main(int argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral(ORBA_APP_ID));
     InstallToolkitTranslations();
 
+    // A relative trace file is taken where the program was started.
+    QString error;
+    const QString trace = QDir::current().absoluteFilePath(options.trace);
+    if (!options.trace.isEmpty() && !ExchangeTrace().MirrorTo(trace, error)) {
+        std::fprintf(stderr, "orba: cannot write the trace file %s: %s\n",
+                     qPrintable(QDir::toNativeSeparators(trace)), qPrintable(error));
+        return 1;
+    }
+    ExchangeTrace().Note(QStringLiteral("OrbA %1 started").arg(QCoreApplication::applicationVersion()));
+
     const QString folder = ChooseDataFolder(options.folder, QDir::currentPath(),
                                             QDir::homePath(), UserDataFolder());
-    QString error;
     if (!EnterDataFolder(folder, error)) {
         std::fprintf(stderr, "orba: %s\n", qPrintable(error));
         ShowError(error);

@@ -34,6 +34,19 @@ QStringList MessageRecorder::texts() const
     return list;
 }
 
+SaveFileRecorder::SaveFileRecorder(const QString &answer)
+{
+    m_previous = SetSaveFileHandler([this, answer](const SaveFileRequest &request) {
+        m_requests.push_back(request);
+        return answer;
+    });
+}
+
+SaveFileRecorder::~SaveFileRecorder()
+{
+    SetSaveFileHandler(m_previous);
+}
+
 QByteArray ReadWholeFile(const QString &path)
 {
     QFile f(path);

@@ -38,5 +38,18 @@ private:
     MessageHandler m_previous;
 };
 
+// Installs itself as the file dialog; every request is recorded and answered
+// with `answer` (empty: the operator cancelled).
+class SaveFileRecorder {
+public:
+    explicit SaveFileRecorder(const QString &answer);
+    ~SaveFileRecorder();
+    const std::vector<SaveFileRequest> &requests() const { return m_requests; }
+
+private:
+    std::vector<SaveFileRequest> m_requests;
+    SaveFileHandler m_previous;
+};
+
 QByteArray ReadWholeFile(const QString &path);
 bool WriteWholeFile(const QString &path, const QByteArray &bytes);
