@@ -226,7 +226,6 @@ void TObmenF::OpenLink()
 
 void TObmenF::CloseLink()
 {
-    ExchangeTrace().Leftover(RxBuffer.data(), RxCount);
     Port->CloseComm();
     AddLog(PortName + QStringLiteral("   - закрыт"));
 }
@@ -516,7 +515,7 @@ void TObmenF::TimerIOTimer()
     TimerIO->stop();
     if (!AwaitReply || !Running)
         return;
-    ExchangeTrace().Silence(RxBuffer.data(), RxCount, TxFrame.replyLength);
+    ExchangeTrace().Silence(RxBuffer.data(), RxCount, TxFrame.replyLength, TimerIO->interval());
 
     if (PanelLinkTest || ServiceLinkTest) {
         if (PanelLinkTest && PriborF)
@@ -556,6 +555,8 @@ void TObmenF::Key_StopClick()
 
 void TObmenF::Key_ExitClick()
 {
+    if (Running)
+        ExchangeTrace().Abandoned(RxBuffer.data(), RxCount, TxFrame.replyLength);
     StopExch = true;
     // Leaving ends the exchange at once. A transfer cut short is not a
     // success; for the link probes the exit is their normal end.

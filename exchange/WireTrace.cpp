@@ -79,19 +79,22 @@ void WireTrace::Reply(const uint8_t *reply, int length)
     Add(QStringLiteral("RX"), text);
 }
 
-void WireTrace::Silence(const uint8_t *partial, int length, int expected)
+QString WireTrace::PartOfReply(const uint8_t *partial, int length, int expected)
 {
-    QString text = QStringLiteral("no complete reply within %1 ms").arg(SilenceMs);
-    if (length > 0)
-        text += QStringLiteral(", %1 of %2 bytes in: %3").arg(length).arg(expected).arg(Hex(partial, length));
-    Add(QStringLiteral("--"), text);
+    if (length <= 0)
+        return {};
+    return QStringLiteral(", %1 of %2 bytes in: %3").arg(length).arg(expected).arg(Hex(partial, length));
 }
 
-void WireTrace::Leftover(const uint8_t *bytes, int length)
+void WireTrace::Silence(const uint8_t *partial, int length, int expected, int silentMs)
 {
-    if (length > 0)
-        Add(QStringLiteral("--"), QStringLiteral("%1 bytes after the last reply, not taken: %2")
-                                      .arg(length).arg(Hex(bytes, length)));
+    Add(QStringLiteral("--"), QStringLiteral("no complete reply within %1 ms").arg(silentMs)
+                                  + PartOfReply(partial, length, expected));
+}
+
+void WireTrace::Abandoned(const uint8_t *partial, int length, int expected)
+{
+    Add(QStringLiteral("--"), QStringLiteral("left by the operator") + PartOfReply(partial, length, expected));
 }
 
 void WireTrace::Note(const QString &text)

@@ -23,7 +23,6 @@
 class WireTrace {
 public:
     static constexpr int TraceCapacity = 10000;   // lines: a whole erase, frames and replies
-    static constexpr int SilenceMs = 1000;
 
     explicit WireTrace(int capacity = TraceCapacity);
 
@@ -32,10 +31,10 @@ public:
     void Sent(const uint8_t *frame, int length, int resends, bool queued = true);
     // A complete reply to the last request sent.
     void Reply(const uint8_t *reply, int length);
-    // The silence timer ran out with `length` bytes of the reply in.
-    void Silence(const uint8_t *partial, int length, int expected);
-    // Bytes that made no reply when the exchange ended.
-    void Leftover(const uint8_t *bytes, int length);
+    // `silentMs` passed with only `length` bytes of the reply in.
+    void Silence(const uint8_t *partial, int length, int expected, int silentMs);
+    // The operator left the exchange with `length` bytes of the reply in.
+    void Abandoned(const uint8_t *partial, int length, int expected);
     void Note(const QString &text);
 
     // Oldest first; a first line says how many older lines are gone.
@@ -49,6 +48,7 @@ public:
 
 private:
     void Add(const QString &kind, const QString &text);
+    static QString PartOfReply(const uint8_t *partial, int length, int expected);
 
     int m_capacity;
     std::deque<QString> m_lines;

@@ -10,6 +10,7 @@
 
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -185,6 +186,33 @@ TEST(ExchangeWindowTrace, FollowsAReadThroughAWrongEchoAndItsResend)
     EXPECT_EQ(lines[4], lines[2] + QStringLiteral(", sent again (sending 2)"));
     EXPECT_TRUE(lines[5].endsWith(QStringLiteral("reply, 52 bytes, echo 0x0000 right")));
     EXPECT_EQ(lines[6], QStringLiteral("-- COM1   - закрыт"));
+}
+
+TEST(ExchangeWindowTrace, MarksASilentSecondAndTheOperatorsExit)
+{
+    {
+        ExchangeRig rig({.flags = {"--answer-from", "2"}});
+        ASSERT_TRUE(rig.ready());
+        const qsizetype from = ExchangeTrace().Lines().size();
+        ASSERT_TRUE(ReadMemoryPage(0x40));
+        const QStringList lines = TraceFrom(from).mid(2, 4);
+        ASSERT_EQ(lines.size(), 4);
+        EXPECT_EQ(lines[1], QStringLiteral("-- no complete reply within 1000 ms"));
+        EXPECT_EQ(lines[2], lines[0] + QStringLiteral(", sent again (sending 2)"));
+        EXPECT_TRUE(lines[3].endsWith(QStringLiteral("reply, 70 bytes, echo 0x0040 right")));
+    }
+    {
+        // Half a reply is in when the operator leaves.
+        ExchangeRig rig({.flags = {"--split-gap", "1500"}});
+        ASSERT_TRUE(rig.ready());
+        const qsizetype from = ExchangeTrace().Lines().size();
+        WhenReceived(rig, 1, [&rig] { QTimer::singleShot(300, rig.window->Key_Exit, &QToolButton::click); });
+        EXPECT_FALSE(ReadSensorTable());
+        const QStringList lines = TraceFrom(from);
+        ASSERT_EQ(lines.size(), 5) << lines.join('\n').toStdString();
+        EXPECT_TRUE(lines[3].startsWith(QStringLiteral("-- left by the operator, 26 of 52 bytes in: 3A 34 01 00 00 2E ")))
+            << lines[3].toStdString();
+    }
 }
 
 TEST(ExchangeWindowTrace, NamesAPortThatCannotBeOpened)
