@@ -110,6 +110,7 @@ TObmenF::TObmenF(QWidget *parent) : QDialog(parent)
     TimerGuard = new QTimer(this);
     TimerGuard->setObjectName("TimerGuard");
     TimerGuard->setSingleShot(true);
+    TimerGuard->setTimerType(Qt::PreciseTimer);   // never sooner than the guard
     TimerGuard->setInterval(FastExchangeGuardMs);
 
     Port = new TCommEr(this);

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QSaveFile>
+#include <algorithm>
 
 namespace {
 

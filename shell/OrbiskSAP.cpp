@@ -41,12 +41,6 @@ int main(int argc, char **argv)
     if (options.outcome != StartOptions::Outcome::Run)
         return Answer(options);
 
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orba.png")));
-    QGuiApplication::setDesktopFileName(QStringLiteral(ORBA_APP_ID));
-    InstallToolkitTranslations();
-
     // A relative trace file is taken where the program was started.
     QString error;
     const QString trace = QDir::current().absoluteFilePath(options.trace);
@@ -56,6 +50,12 @@ int main(int argc, char **argv)
         return 1;
     }
     ExchangeTrace().Note(QStringLiteral("OrbA %1 started").arg(QCoreApplication::applicationVersion()));
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orba.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral(ORBA_APP_ID));
+    InstallToolkitTranslations();
 
     const QString folder = ChooseDataFolder(options.folder, QDir::currentPath(),
                                             QDir::homePath(), UserDataFolder());
