@@ -1,7 +1,9 @@
 #include "exchange/Obmen.h"
 
 #include "exchange/ExchVars.h"
+#include "exchange/Pace.h"
 #include "exchange/Transfers.h"
+#include "exchange/WireTrace.h"
 #include "serial/PortLease.h"
 #include "shell/Message.h"
 #include "store/OrbADat.h"
@@ -12,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QStyle>
 #include <QTimer>
@@ -88,14 +91,27 @@ TObmenF::TObmenF(QWidget *parent) : QDialog(parent)
     panel2Layout->addWidget(Memo);
     panel2Layout->addLayout(buttons);
 
+    Key_SaveLog = new QPushButton(QStringLiteral("Сохранить журнал"), this);
+    Key_SaveLog->setObjectName("Key_SaveLog");
+    Key_SaveLog->setAutoDefault(false);
+    auto *traceRow = new QHBoxLayout;
+    traceRow->addStretch();
+    traceRow->addWidget(Key_SaveLog);
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Panel1);
     layout->addWidget(Panel2);
-    resize(520, 240);
+    layout->addLayout(traceRow);
+    resize(520, 270);
 
     TimerIO = new QTimer(this);
     TimerIO->setObjectName("TimerIO");
     TimerIO->setInterval(3000);
+    TimerGuard = new QTimer(this);
+    TimerGuard->setObjectName("TimerGuard");
+    TimerGuard->setSingleShot(true);
+    TimerGuard->setTimerType(Qt::PreciseTimer);   // never sooner than the guard
+    TimerGuard->setInterval(FastExchangeGuardMs);
 
     Port = new TCommEr(this);
     Port->setObjectName("Port");
@@ -105,6 +121,11 @@ TObmenF::TObmenF(QWidget *parent) : QDialog(parent)
     };
 
     connect(TimerIO, &QTimer::timeout, this, &TObmenF::TimerIOTimer);
+    connect(TimerGuard, &QTimer::timeout, this, [this] {
+        if (Running)
+            TransmitFrame();
+    });
+    connect(Key_SaveLog, &QPushButton::clicked, this, &TObmenF::Key_SaveLogClick);
     connect(Key_Stop, &QToolButton::clicked, this, &TObmenF::Key_StopClick);
     connect(Key_Exit, &QToolButton::clicked, this, &TObmenF::Key_ExitClick);
 }
@@ -155,6 +176,7 @@ void TObmenF::PlaceAt(int top, int left)
 
 void TObmenF::SetReadIntervalTimeout(uint32_t ms)
 {
+    ReplyIntervalMs = ms;
     Port->SetReadIntervalTimeout(ms);
 }
 
@@ -207,7 +229,14 @@ void TObmenF::FormActivate()
 void TObmenF::OpenLink()
 {
     Port->SetCommName(PortName);
-    Port->OpenComm();
+    Port->SetReadIntervalTimeout(ReplyIntervalFor(FastExchange, ReplyIntervalMs));
+    try {
+        Port->OpenComm();
+    } catch (const ECommsError &e) {
+        ExchangeTrace().Note(PortName + QStringLiteral(" cannot be opened: ") + e.Message().trimmed()
+                             + (e.Reason().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(e.Reason())));
+        throw;
+    }
     AddLog(PortName + QStringLiteral("  - открыт"));
     NoLink = false;
 }
@@ -221,6 +250,7 @@ void TObmenF::CloseLink()
 void TObmenF::AddLog(const QString &line)
 {
     Memo->appendPlainText(line);
+    ExchangeTrace().Note(line);
 }
 
 void TObmenF::SetAddress(int32_t address)
@@ -309,7 +339,16 @@ RequestFrame TObmenF::WriteFrameAtOffset() const
 void TObmenF::SendFrame()
 {
     RxCount = 0;
-    Port->SendData(TxFrame.bytes.data(), TxFrame.length);
+    if (FastExchange && ReplyJustTaken)
+        TimerGuard->start();
+    else
+        TransmitFrame();
+}
+
+void TObmenF::TransmitFrame()
+{
+    const bool queued = Port->SendData(TxFrame.bytes.data(), TxFrame.length);
+    ExchangeTrace().Sent(TxFrame.bytes.data(), TxFrame.length, RetryCount, queued);
     TimerIO->start();
 }
 
@@ -330,6 +369,8 @@ void TObmenF::PortReceiveData(TCommEr *, const uint8_t *Buffer, uint16_t BufferL
 
         TimerIO->stop();
         AwaitReply = false;
+        ExchangeTrace().Reply(RxBuffer.data(), RxCount);
+        ReplyJustTaken = true;
         CheckReply();
         // Bytes beyond the reply in this delivery count toward the next one.
         RxCount = 0;
@@ -345,6 +386,7 @@ void TObmenF::PortReceiveData(TCommEr *, const uint8_t *Buffer, uint16_t BufferL
         } else if (ExchDone) {
             FinishExchange();
         }
+        ReplyJustTaken = false;
     }
 }
 
@@ -467,6 +509,7 @@ void TObmenF::EndSilently()
 {
     Running = false;
     TimerIO->stop();
+    TimerGuard->stop();
     AwaitReply = false;
     CloseLink();
     // A link probe ends without a message; it found the link only when the
@@ -486,6 +529,7 @@ void TObmenF::TimerIOTimer()
     TimerIO->stop();
     if (!AwaitReply || !Running)
         return;
+    ExchangeTrace().Silence(RxBuffer.data(), RxCount, TxFrame.replyLength, TimerIO->interval());
 
     if (PanelLinkTest || ServiceLinkTest) {
         Beat(ProbeBeat::Silent);
@@ -528,6 +572,8 @@ void TObmenF::Key_StopClick()
 
 void TObmenF::Key_ExitClick()
 {
+    if (Running)
+        ExchangeTrace().Abandoned(RxBuffer.data(), RxCount, TxFrame.replyLength);
     StopExch = true;
     // Leaving ends the exchange at once. A transfer cut short is not a
     // success; for the link probes the exit is their normal end.
@@ -535,4 +581,9 @@ void TObmenF::Key_ExitClick()
     if (!PanelLinkTest && !ServiceLinkTest)
         NoLink = true;
     done(QDialog::Rejected);
+}
+
+void TObmenF::Key_SaveLogClick()
+{
+    SaveTraceAs(this);
 }

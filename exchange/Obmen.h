@@ -21,6 +21,7 @@
 class QFrame;
 class QPlainTextEdit;
 class QProgressBar;
+class QPushButton;
 class QShowEvent;
 class QTimer;
 class QToolButton;
@@ -41,7 +42,9 @@ public:
     QPlainTextEdit *Memo = nullptr;
     QToolButton *Key_Stop = nullptr;
     QToolButton *Key_Exit = nullptr;
+    QPushButton *Key_SaveLog = nullptr;   // saves the wire trace
     QTimer *TimerIO = nullptr;
+    QTimer *TimerGuard = nullptr;         // the fast exchange's pause before the next request
     TCommEr *Port = nullptr;
 
     // Handlers.
@@ -50,6 +53,7 @@ public:
     void TimerIOTimer();
     void Key_StopClick();
     void Key_ExitClick();
+    void Key_SaveLogClick();
 
     // Puts the window's top edge at `top` (and its left edge at `left` when
     // given) for the next exchange, so that it leaves the caller's controls
@@ -72,6 +76,7 @@ private:
     void CloseLink();
     void StartExchange();
     void SendFrame();
+    void TransmitFrame();
     void CheckReply();
     void NextFrame();
 
@@ -98,6 +103,8 @@ private:
     int32_t LastPercent = 0;
     bool Running = false;                 // between the start and the end of an exchange
     bool ProbeAnswered = false;           // a link probe has had a complete answer
+    bool ReplyJustTaken = false;          // a send now follows a reply: the fast exchange waits
+    uint32_t ReplyIntervalMs = DefaultReadIntervalMs;
 };
 
 extern TObmenF *ObmenF;

@@ -2,8 +2,8 @@
 # Fails when a lower layer includes a header from a layer above it (see
 # docs/architecture.md): serial/ and store/ include nothing of the exchange,
 # the windows or the shell; exchange/ includes no window and, of the shell,
-# only the shared message helper. The virtual instrument is a program of its
-# own, so none of them includes vinst/ either.
+# only the shared message and file-choice helpers. The virtual instrument is
+# a program of its own, so none of them includes vinst/ either.
 #
 #   scripts/check-layers.sh [SOURCE_DIR]
 set -euo pipefail
@@ -30,7 +30,7 @@ check() {
 
 check serial "exchange|$windows"
 check store "exchange|$windows"
-check exchange "$windows" "shell/Message\\.h"
+check exchange "$windows" "shell/(Message|FileChoice)\\.h"
 
 if [ "$status" -ne 0 ]; then
     echo "check-layers: a layer includes a header from above it" >&2

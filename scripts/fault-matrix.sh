@@ -6,6 +6,7 @@
 # of the cells that did not pass are left in build/fault-matrix/.
 #
 #   scripts/fault-matrix.sh [cell pattern, e.g. 'List*' or '*_Unplug'] [jobs (2)]
+#   MATRIX_FAST=1 scripts/fault-matrix.sh ...    the same in the fast exchange
 set -euo pipefail
 ORBA_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 . "$ORBA_ROOT/scripts/common.sh"
@@ -16,14 +17,15 @@ export QT_QPA_PLATFORM=offscreen
 export MATRIX_BIN="$ORBA_ROOT/build/tests/fault_matrix"
 export MATRIX_OUT="$ORBA_ROOT/build/fault-matrix"
 export MATRIX_LIMIT=300   # seconds; a cell still running then is hung
+export MATRIX_SUITE="All/${MATRIX_FAST:+Fast}FaultMatrix.Cell"
 rm -rf "$MATRIX_OUT" && mkdir -p "$MATRIX_OUT"
 
 pattern="${1:-*}"
-cells=$("$MATRIX_BIN" --gtest_list_tests --gtest_filter="All/FaultMatrix.Cell/$pattern" | awk '/^  /{sub("^Cell/", "", $1); print $1}')
+cells=$("$MATRIX_BIN" --gtest_list_tests --gtest_filter="$MATRIX_SUITE/$pattern" | awk '/^  /{sub("^Cell/", "", $1); print $1}')
 
 run_cell() {
     local cell="$1" code=0
-    timeout -k 10 "$MATRIX_LIMIT" "$MATRIX_BIN" --gtest_filter="All/FaultMatrix.Cell/$cell" \
+    timeout -k 10 "$MATRIX_LIMIT" "$MATRIX_BIN" --gtest_filter="$MATRIX_SUITE/$cell" \
         >"$MATRIX_OUT/$cell.log" 2>&1 || code=$?
     local outcome
     outcome=$(sed -n 's/^cell outcome: //p' "$MATRIX_OUT/$cell.log" | tr ' ' '-')

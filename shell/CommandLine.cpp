@@ -71,18 +71,22 @@ StartOptions ParseCommandLine(const QStringList &arguments)
     const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")},
                                   QStringLiteral("Use the serial port <COMn>, n = 1..9, and keep it chosen."),
                                   QStringLiteral("COMn"));
+    const QCommandLineOption trace({QStringLiteral("t"), QStringLiteral("trace")},
+                                   QStringLiteral("Append every frame to and from the instrument to <file>."),
+                                   QStringLiteral("file"));
     parser.addOption(folder);
     parser.addOption(port);
+    parser.addOption(trace);
     AddToolkitOptions(parser);
 
     if (!parser.parse(arguments))
         return Refusal(parser.errorText());
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
-        return {StartOptions::Outcome::Help, parser.helpText(), {}, 0};
+        return {StartOptions::Outcome::Help, parser.helpText(), {}, 0, {}};
     if (parser.isSet(version)) {
         return {StartOptions::Outcome::Version,
                 QCoreApplication::applicationName() + ' ' + QCoreApplication::applicationVersion() + '\n',
-                {}, 0};
+                {}, 0, {}};
     }
     if (!parser.positionalArguments().isEmpty())
         return Refusal(QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
@@ -91,6 +95,9 @@ StartOptions ParseCommandLine(const QStringList &arguments)
     options.folder = parser.value(folder);
     if (parser.isSet(folder) && options.folder.isEmpty())
         return Refusal(QStringLiteral("The folder given with --folder is empty."));
+    options.trace = parser.value(trace);
+    if (parser.isSet(trace) && options.trace.isEmpty())
+        return Refusal(QStringLiteral("The file given with --trace is empty."));
     if (parser.isSet(port)) {
         options.port = PortOf(parser.value(port));
         if (options.port == 0)

@@ -10,6 +10,7 @@ struct StartOptions {
     QString text;     // the help, the version, or why the command line was refused
     QString folder;   // as given with --folder; empty when not given
     int port = 0;     // 1..9 from --port COMn; 0 when not given
+    QString trace;    // --trace FILE, as given; empty when not given
 };
 
 // Reads the arguments, the program's name first. The toolkit's own options

@@ -1,13 +1,17 @@
 #include "shell/OrbiskSA.h"
 
 #include "exchange/Obmen.h"
+#include "exchange/Pace.h"
+#include "exchange/WireTrace.h"
 #include "panel/Pribor.h"
 #include "sensor/OrbSUSen.h"
 #include "service/Debug.h"
 #include "shell/CommandLine.h"
 #include "shell/FirstUse.h"
+#include "shell/Message.h"
 #include "shell/Picture.h"
 #include "shell/PortDev.h"
+#include "shell/Settings.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 #include "views/List.h"
@@ -218,6 +222,11 @@ void TOrbiskSAF::BuildMenu()
     addItem(settings, "N10", QStringLiteral("Выбор  порта"), &TOrbiskSAF::N10Click);
     addItem(settings, "N11", QStringLiteral("Тест  связи"), &TOrbiskSAF::N11Click);
     addItem(settings, "N12", QStringLiteral("Наладка"), nullptr);
+    settings->addSeparator();
+    N_FastExch = addItem(settings, "N_FastExch", QStringLiteral("Быстрый обмен"), nullptr);
+    N_FastExch->setCheckable(true);
+    connect(N_FastExch, &QAction::triggered, this, &TOrbiskSAF::N_FastExchClick);
+    addItem(settings, "N_SaveLog", QStringLiteral("Сохранить журнал"), &TOrbiskSAF::N_SaveLogClick);
 
     addItem(bar, "N5", QStringLiteral("Выход"), &TOrbiskSAF::N5Click);
 }
@@ -322,6 +331,8 @@ void TOrbiskSAF::closeEvent(QCloseEvent *e)
 void TOrbiskSAF::FormActivate()
 {
     Report(LoadConfig());
+    FastExchange = LoadFastExchangeSetting();
+    N_FastExch->setChecked(FastExchange);
     if (PortAtStart != 0) {
         ChoosePort(std::exchange(PortAtStart, 0));
         return;
@@ -373,6 +384,19 @@ void TOrbiskSAF::Key_ExitClick() { close(); }
 void TOrbiskSAF::N5Click() { close(); }
 
 void TOrbiskSAF::N10Click() { Menu_Port->popup(PortMenuPosition); }
+
+void TOrbiskSAF::N_FastExchClick(bool on)
+{
+    if (!SaveFastExchangeSetting(on)) {
+        N_FastExch->setChecked(FastExchange);
+        ShowError(QStringLiteral("Не  удаётся  записать  файл  ") + SettingsFileName
+                  + QStringLiteral(".  Обмен  с  прибором  не  изменён."));
+        return;
+    }
+    FastExchange = on;
+}
+
+void TOrbiskSAF::N_SaveLogClick() { SaveTraceAs(this); }
 
 void TOrbiskSAF::ChoosePort(int number)
 {

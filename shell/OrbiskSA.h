@@ -41,6 +41,8 @@ public slots:
     void N8Click();    // "Часы"
     void N10Click();   // "Выбор  порта"
     void N11Click();   // "Тест  связи"
+    void N_FastExchClick(bool on);   // "Быстрый обмен"
+    void N_SaveLogClick();           // "Сохранить журнал"
 
     void COM11Click();
     void COM21Click();
@@ -80,6 +82,7 @@ private:
     QToolButton *Key_Nastr = nullptr;
     QToolButton *Key_Exit = nullptr;
     QMenu *Menu_Port = nullptr;
+    QAction *N_FastExch = nullptr;
     QLabel *StatusPanels[3] = {};
     QLabel *StatusFolder = nullptr;
     int PortAtStart = 0;

@@ -1,7 +1,9 @@
+#include "exchange/WireTrace.h"
 #include "shell/OrbiskSA.h"
 #include "shell/Startup.h"
 
 #include <QApplication>
+#include <QDir>
 #include <cstdio>
 
 namespace {
@@ -28,6 +30,16 @@ int main(int argc, char **argv)
     const StartOptions options = ReadCommandLine(argc, argv);
     if (options.outcome != StartOptions::Outcome::Run)
         return Answer(options);
+
+    // A relative trace file is taken where the program was started.
+    QString error;
+    const QString trace = QDir::current().absoluteFilePath(options.trace);
+    if (!options.trace.isEmpty() && !ExchangeTrace().MirrorTo(trace, error)) {
+        std::fprintf(stderr, "orba: cannot write the trace file %s: %s\n",
+                     qPrintable(QDir::toNativeSeparators(trace)), qPrintable(error));
+        return 1;
+    }
+    ExchangeTrace().Note(QStringLiteral("OrbA %1 started").arg(QCoreApplication::applicationVersion()));
 
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(ORBA_APP_ID));

@@ -148,15 +148,18 @@ TEST(ExchangeTrouble, AddressesPastSixteenBitsAreSentAndCheckedAsTheirLowSixteen
     EXPECT_TRUE(rig.messages.texts().isEmpty());
 }
 
-// Faults in the middle of long transfers, through the whole engine.
+// Faults in the middle of long transfers, through the whole engine, in the
+// normal and in the fast exchange.
 TEST(ExchangeTrouble, ALongWriteGetsOverLostRepliesAndAWrongEcho)
 {
     QByteArray list(1024, '\0');
     for (int i = 0; i < list.size(); ++i)
         list[i] = char(i * 7 + 3);
+    for (const bool fast : {false, true})
     for (const char *fault : {"--drop-every", "--wrong-echo"}) {
         const QString count = QString::fromLatin1(fault) == "--drop-every" ? "50" : "1";
-        ExchangeRig rig({.flags = {fault, count}});
+        SCOPED_TRACE(fast ? "fast exchange" : "normal exchange");
+        ExchangeRig rig({.flags = {fault, count}, .fast = fast});
         ASSERT_TRUE(rig.ready());
         FillBuffer(list);
         ASSERT_TRUE(WriteList(5)) << fault;

@@ -16,6 +16,7 @@
 #include "TestRecords.h"
 
 #include "exchange/ExchVars.h"
+#include "exchange/Pace.h"
 #include "panel/MemPage.h"
 #include "panel/Pribor.h"
 #include "service/Debug.h"
@@ -117,6 +118,12 @@ const std::vector<std::pair<Transfer, Fault>> ChosenCells = {
     {Transfer::TableWrite, Fault::Unplug},       {Transfer::MarkWrite, Fault::CutShort},
     {Transfer::LiveViews, Fault::Unplug},        {Transfer::Curves, Fault::Noise},
     {Transfer::VolumePolling, Fault::WrongEcho},
+};
+// The cells ./test.sh also runs in the fast exchange.
+const std::vector<std::pair<Transfer, Fault>> FastChosenCells = {
+    {Transfer::ResultStep, Fault::Silence},      {Transfer::ListOut, Fault::Dropped},
+    {Transfer::ClockWriteTyped, Fault::WrongEcho}, {Transfer::MemoryPage, Fault::SplitGap},
+    {Transfer::ResultStart, Fault::Noise},       {Transfer::ListIn, Fault::CutShort},
 };
 // ---------------------------------------------------------------------------------------
 
@@ -537,9 +544,8 @@ using Cell = std::tuple<Transfer, Fault>;
 
 class FaultMatrix : public ::testing::TestWithParam<Cell> {};
 
-TEST_P(FaultMatrix, Cell)
+void RunCell(Transfer transfer, Fault fault)
 {
-    const auto [transfer, fault] = GetParam();
     const Reference reference = RunReference(transfer);
     const Outcome expected = Expected[int(transfer)][int(fault)];
 
@@ -582,6 +588,23 @@ TEST_P(FaultMatrix, Cell)
     }
 }
 
+TEST_P(FaultMatrix, Cell)
+{
+    RunCell(std::get<0>(GetParam()), std::get<1>(GetParam()));
+}
+
+// The fast exchange ends every kind of trouble as the normal one does.
+class FastFaultMatrix : public ::testing::TestWithParam<Cell> {};
+
+TEST_P(FastFaultMatrix, Cell)
+{
+    struct FastOn {
+        FastOn() { FastExchange = true; }
+        ~FastOn() { FastExchange = false; }
+    } fast;
+    RunCell(std::get<0>(GetParam()), std::get<1>(GetParam()));
+}
+
 std::string CellName(const ::testing::TestParamInfo<Cell> &info)
 {
     return std::string(TransferNames[int(std::get<0>(info.param))]) + "_" + FaultNames[int(std::get<1>(info.param))];
@@ -604,7 +627,17 @@ std::vector<Cell> Chosen()
     return cells;
 }
 
+std::vector<Cell> FastChosen()
+{
+    std::vector<Cell> cells;
+    for (const auto &[transfer, fault] : FastChosenCells)
+        cells.emplace_back(transfer, fault);
+    return cells;
+}
+
 INSTANTIATE_TEST_SUITE_P(Chosen, FaultMatrix, ::testing::ValuesIn(Chosen()), CellName);
 INSTANTIATE_TEST_SUITE_P(All, FaultMatrix, ::testing::ValuesIn(AllCells()), CellName);
+INSTANTIATE_TEST_SUITE_P(Chosen, FastFaultMatrix, ::testing::ValuesIn(FastChosen()), CellName);
+INSTANTIATE_TEST_SUITE_P(All, FastFaultMatrix, ::testing::ValuesIn(AllCells()), CellName);
 
 } // namespace

@@ -73,6 +73,17 @@ TEST(CommandLine, RefusesWhatItDoesNotKnowWithTheReason)
     }
 }
 
+TEST(CommandLine, TakesATraceFileAndListsItInTheHelp)
+{
+    EXPECT_EQ(Parse({"--trace", "line.txt"}).trace, QStringLiteral("line.txt"));
+    EXPECT_EQ(Parse({"-t", "/tmp/line.txt", "--port", "COM2"}).trace, QStringLiteral("/tmp/line.txt"));
+    EXPECT_TRUE(Parse({}).trace.isEmpty());
+    EXPECT_TRUE(Parse({"--help"}).text.contains("--trace <file>"));
+    const StartOptions empty = Parse({"--trace", ""});
+    EXPECT_EQ(empty.outcome, Outcome::Refused);
+    EXPECT_TRUE(empty.text.contains("trace"));
+}
+
 TEST(DataFolder, MenuStartsGoToTheUsersFolderAndTerminalStartsStayWhereTheyAre)
 {
     QTemporaryDir home;

@@ -1,6 +1,8 @@
 #include "WorkDir.h"
 
 #include "exchange/Obmen.h"
+#include "exchange/Pace.h"
+#include "exchange/WireTrace.h"
 #include "panel/Pribor.h"
 #include "sensor/OrbSUSen.h"
 #include "service/Debug.h"
@@ -396,4 +398,44 @@ TEST_F(MainWindowTest, PortMenuShowsWhatEachNameOpens)
     menu->findChild<QAction *>("COM31")->trigger();
     EXPECT_EQ(PortName, QStringLiteral("COM3"));
     EXPECT_NE(menu->findChild<QAction *>("PortDev"), nullptr);
+}
+
+TEST_F(MainWindowTest, FastExchangeIsOffUntilChosenAndKeptInTheProgramsOwnFile)
+{
+    TOrbiskSAF *main = Start();
+    auto *fast = main->findChild<QAction *>("N_FastExch");
+    ASSERT_NE(fast, nullptr);
+    EXPECT_FALSE(fast->isChecked());
+    EXPECT_FALSE(FastExchange);
+    const QByteArray configuration = ReadWholeFile(dir.file("orbisk_m.cnf"));
+
+    fast->trigger();
+    EXPECT_TRUE(FastExchange);
+    EXPECT_TRUE(ReadWholeFile(dir.file("orba.ini")).contains("fast=true"));
+    EXPECT_EQ(ReadWholeFile(dir.file("orbisk_m.cnf")), configuration);
+
+    FastExchange = false;
+    main = Start();
+    EXPECT_TRUE(FastExchange);
+    EXPECT_TRUE(main->findChild<QAction *>("N_FastExch")->isChecked());
+
+    // A settings file that cannot be written keeps the exchange as it was.
+    ASSERT_TRUE(QFile::remove(dir.file("orba.ini")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("orba.ini"));
+    messages.clear();
+    main->findChild<QAction *>("N_FastExch")->trigger();
+    EXPECT_TRUE(FastExchange);
+    EXPECT_TRUE(main->findChild<QAction *>("N_FastExch")->isChecked());
+    EXPECT_EQ(messages.messages().size(), 1u);
+    FastExchange = false;
+}
+
+TEST_F(MainWindowTest, TheMenuSavesTheWireTraceWhenNoExchangeIsOpen)
+{
+    TOrbiskSAF *main = Start();
+    ExchangeTrace().Note(QStringLiteral("a line for support"));
+    SaveFileAnswer chosen(dir.file("trace.txt"));
+    main->findChild<QAction *>("N_SaveLog")->trigger();
+    EXPECT_EQ(chosen.requests().size(), 1u);
+    EXPECT_TRUE(ReadWholeFile(dir.file("trace.txt")).contains("-- a line for support\n"));
 }

@@ -1,6 +1,7 @@
 #include "ExchangeRig.h"
 
 #include "exchange/ExchVars.h"
+#include "exchange/Pace.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 #include "shell/Message.h"
@@ -9,9 +10,11 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-ExchangeRig::ExchangeRig(const RigSetup &setup)
+ExchangeRig::ExchangeRig(const RigSetup &setup) : fast(setup.fast)
 {
     ResetExchangeVariables();
+    if (setup.fast)
+        FastExchange = true;
     PortNumber = setup.port.mid(3).toInt();
     PortName = setup.port;
     Report(SaveConfig());   // so that windows loading the configuration find one
@@ -31,6 +34,8 @@ ExchangeRig::ExchangeRig(const RigSetup &setup)
 ExchangeRig::~ExchangeRig()
 {
     ObmenF = nullptr;
+    if (fast)
+        FastExchange = false;
     window.reset();
     instrument.reset();
 }

@@ -2,7 +2,8 @@
 // A test's line to the instrument: a fresh working directory, the virtual
 // instrument on its COM1, an exchange window talking to it and the message
 // boxes recorded. The exchange window gets a short inter-byte time-out, so
-// that long transfers run fast; the request flags start as at program start.
+// that long transfers run fast; the request flags start as at program start,
+// and the exchange is the normal one unless the setup asks for the fast one.
 
 #include "VirtualInstrument.h"
 #include "WorkDir.h"
@@ -21,6 +22,7 @@ struct RigSetup {
     QByteArray memory = {};         // 64 KiB image to start from; empty: the default content
     uint32_t readIntervalMs = 5;    // the exchange window's inter-byte time-out
     QString port = QStringLiteral("COM1");
+    bool fast = false;              // the fast exchange, turned off again when the rig goes
 };
 
 class ExchangeRig {
@@ -38,6 +40,7 @@ public:
     MessageRecorder messages;
     std::unique_ptr<VirtualInstrument> instrument;
     std::unique_ptr<TObmenF> window;
+    const bool fast;
 };
 
 // Runs `action` once the exchange window is on screen and `frames` requests

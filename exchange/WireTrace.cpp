@@ -1,0 +1,207 @@
+#include "exchange/WireTrace.h"
+
+#include "exchange/Frames.h"
+#include "shell/FileChoice.h"
+#include "shell/Message.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QSaveFile>
+#include <algorithm>
+
+namespace {
+
+QString Hex(const uint8_t *bytes, int length)
+{
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char *>(bytes), length).toHex(' ').toUpper());
+}
+
+QString Address(int address, int digits)
+{
+    return QStringLiteral("0x") + QStringLiteral("%1").arg(address, digits, 16, QLatin1Char('0')).toUpper();
+}
+
+QString Address16(int address) { return Address(address, 4); }
+QString Address8(int address) { return Address(address, 2); }
+
+bool IsRequest(const uint8_t *frame, int length)
+{
+    return length >= 6 && frame[0] == FrameStart;
+}
+
+// Memory commands echo the whole address, register commands its low byte.
+bool EchoesWholeAddress(uint8_t command)
+{
+    return command == CmdReadMemory || command == CmdReadMemory2 || command == CmdWriteMemory;
+}
+
+} // namespace
+
+WireTrace::WireTrace(int capacity) : m_capacity(std::max(capacity, 1)) {}
+
+void WireTrace::Add(const QString &kind, const QString &text)
+{
+    const QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz "))
+                         + kind + ' ' + text;
+    if (static_cast<int>(m_lines.size()) == m_capacity) {
+        m_lines.pop_front();
+        ++m_dropped;
+    }
+    m_lines.push_back(line);
+
+    if (!m_mirror.isOpen())
+        return;
+    const QByteArray bytes = line.toUtf8() + '\n';
+    if (m_mirror.write(bytes) != bytes.size() || !m_mirror.flush()) {
+        const QString reason = m_mirror.errorString();
+        m_mirror.close();
+        Add(QStringLiteral("--"), QStringLiteral("the trace file %1 cannot be written (%2): no more lines go there")
+                                      .arg(QDir::toNativeSeparators(m_mirror.fileName()), reason));
+    }
+}
+
+void WireTrace::Sent(const uint8_t *frame, int length, int resends, bool queued)
+{
+    m_request.assign(frame, frame + length);
+    QString text = Hex(frame, length) + QStringLiteral("  ") + DescribeRequest(frame, length);
+    if (resends > 0)
+        text += QStringLiteral(", sent again (sending %1)").arg(resends + 1);
+    if (!queued)
+        text += QStringLiteral(", not sent: the port is closed");
+    Add(QStringLiteral("TX"), text);
+}
+
+void WireTrace::Reply(const uint8_t *reply, int length)
+{
+    QString text = Hex(reply, length) + QStringLiteral("  reply, %1 bytes").arg(length);
+    const QString verdict = JudgeReply(m_request.data(), static_cast<int>(m_request.size()), reply, length);
+    if (!verdict.isEmpty())
+        text += QStringLiteral(", ") + verdict;
+    Add(QStringLiteral("RX"), text);
+}
+
+QString WireTrace::PartOfReply(const uint8_t *partial, int length, int expected)
+{
+    if (length <= 0)
+        return {};
+    return QStringLiteral(", %1 of %2 bytes in: %3").arg(length).arg(expected).arg(Hex(partial, length));
+}
+
+void WireTrace::Silence(const uint8_t *partial, int length, int expected, int silentMs)
+{
+    Add(QStringLiteral("--"), QStringLiteral("no complete reply within %1 ms").arg(silentMs)
+                                  + PartOfReply(partial, length, expected));
+}
+
+void WireTrace::Abandoned(const uint8_t *partial, int length, int expected)
+{
+    Add(QStringLiteral("--"), QStringLiteral("left by the operator") + PartOfReply(partial, length, expected));
+}
+
+void WireTrace::Note(const QString &text)
+{
+    Add(QStringLiteral("--"), text);
+}
+
+QStringList WireTrace::Lines() const
+{
+    QStringList lines;
+    lines.reserve(static_cast<qsizetype>(m_lines.size()) + 1);
+    if (m_dropped > 0)
+        lines << QStringLiteral("(%1 earlier lines are no longer kept)").arg(m_dropped);
+    lines.append(QStringList(m_lines.begin(), m_lines.end()));
+    return lines;
+}
+
+bool WireTrace::MirrorTo(const QString &path, QString &error)
+{
+    m_mirror.close();
+    m_mirror.setFileName(path);
+    if (m_mirror.open(QIODevice::WriteOnly | QIODevice::Append))
+        return true;
+    error = m_mirror.errorString();
+    return false;
+}
+
+WireTrace &ExchangeTrace()
+{
+    static WireTrace trace;
+    return trace;
+}
+
+QString DescribeRequest(const uint8_t *frame, int length)
+{
+    if (!IsRequest(frame, length))
+        return QStringLiteral("not a request frame");
+    const int address = frame[3] + 256 * frame[4];
+    const int n = frame[5];
+    switch (frame[2]) {
+    case CmdReadMemory:
+        return QStringLiteral("read memory at %1, %2 bytes").arg(Address16(address)).arg(n);
+    case CmdReadMemory2:
+        return QStringLiteral("read memory (command 2) at %1, %2 bytes").arg(Address16(address)).arg(n);
+    case CmdReadRegisters:
+        return QStringLiteral("read registers at %1, %2 bytes").arg(Address8(frame[3])).arg(n);
+    case CmdWriteMemory:
+        return QStringLiteral("write memory at %1, %2 bytes").arg(Address16(address)).arg(n);
+    case CmdWriteRegisters:
+        if (length < 9)
+            break;
+        return QStringLiteral("write registers at %1: %2").arg(Address8(frame[3]), Hex(frame + 6, 2));
+    default:
+        break;
+    }
+    return QStringLiteral("command %1").arg(frame[2]);
+}
+
+QString JudgeReply(const uint8_t *request, int requestLength, const uint8_t *reply, int length)
+{
+    if (!IsRequest(request, requestLength))
+        return {};
+    const bool whole = EchoesWholeAddress(request[2]);
+    if (length < (whole ? 5 : 4))
+        return QStringLiteral("too short for an echo");
+    const int asked = whole ? request[3] + 256 * request[4] : request[3];
+    const int echo = whole ? reply[3] + 256 * reply[4] : reply[3];
+    const QString shown = whole ? Address16(echo) : Address8(echo);
+    if (echo == asked)
+        return QStringLiteral("echo %1 right").arg(shown);
+    return QStringLiteral("echo %1 wrong, asked %2").arg(shown, whole ? Address16(asked) : Address8(asked));
+}
+
+bool SaveTrace(const WireTrace &trace, const QString &path, QString &error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = trace.Lines().join('\n').toUtf8() + '\n';
+    // A full disk shows only as a short count; commit() would keep the stump.
+    if (file.write(bytes) != bytes.size()) {
+        error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool SaveTraceAs(QWidget *parent)
+{
+    const QString suggested = QDir::current().filePath(
+        QDateTime::currentDateTime().toString(QStringLiteral("'orba-trace-'yyyy-MM-dd-HHmm'.txt'")));
+    const QString path = ChooseSaveFile(parent, {QStringLiteral("Сохранить журнал"), suggested,
+                                                 QStringLiteral("Журнал (*.txt);;Все файлы (*)"), QStringLiteral("txt")});
+    if (path.isEmpty())
+        return false;
+    QString error;
+    if (SaveTrace(ExchangeTrace(), path, error))
+        return true;
+    ShowError(QStringLiteral("Журнал  не  сохранён:  ") + QDir::toNativeSeparators(path), error);
+    return false;
+}
