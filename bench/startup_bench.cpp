@@ -3,12 +3,15 @@
 // exposed, the CPU time spent by then and the resident memory then. Every run
 // is a fresh process (this program again, with the case as its argument) on
 // the offscreen platform; each figure is the median of the runs, with the
-// smallest and the largest beside it.
+// smallest and the largest beside it. A third case, the empty window with one
+// line of text, shows what the toolkit's text system (the font configuration,
+// the fonts, the shaping) costs any window that shows a word.
 
 #include "shell/OrbiskSA.h"
 #include "shell/Startup.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMainWindow>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -26,6 +29,7 @@ namespace {
 
 constexpr int DefaultRuns = 7;
 const char *const EmptyCase = "--empty";
+const char *const TextCase = "--text";
 const char *const ProgramCase = "--program";
 
 qint64 MonotonicNs()
@@ -110,6 +114,15 @@ int RunEmpty(int argc, char **argv, qint64 startNs)
     return ExposeWatch(&window, startNs).Run();
 }
 
+int RunText(int argc, char **argv, qint64 startNs)
+{
+    QApplication app(argc, argv);
+    QMainWindow window;
+    window.setCentralWidget(new QLabel(QStringLiteral("Орбиск 7м")));
+    window.show();
+    return ExposeWatch(&window, startNs).Run();
+}
+
 // The program's own start, in `folder`, as main() runs it.
 int RunProgram(char *program, const QString &folder, qint64 startNs)
 {
@@ -190,27 +203,33 @@ void PrintRow(const char *name, const CaseFigures &f)
 int Compare(int runs)
 {
     QTemporaryDir folder;
-    std::vector<Sample> empty, program;
+    std::vector<Sample> empty, text, program;
     // The two cases take turns, so that a busy moment of the machine falls on both.
     for (int run = 0; run < runs; ++run) {
         const auto a = RunChild({EmptyCase});
+        const auto t = RunChild({TextCase});
         const auto b = RunChild({ProgramCase, folder.path()});
-        if (!a || !b) {
+        if (!a || !t || !b) {
             std::fprintf(stderr, "startup_bench: run %d failed\n", run + 1);
             return 1;
         }
         empty.push_back(*a);
+        text.push_back(*t);
         program.push_back(*b);
     }
     const CaseFigures e = Summaries(empty);
+    const CaseFigures t = Summaries(text);
     const CaseFigures p = Summaries(program);
     std::printf("Start to the mapped main window, %d fresh processes each, offscreen;\n"
                 "median (least..most)\n\n", runs);
     std::printf("%-20s %-26s %-26s %s\n", "", "wall ms", "CPU ms", "resident MiB");
     PrintRow("empty main window", e);
+    PrintRow("... with one label", t);
     PrintRow("program", p);
     std::printf("%-20s %-26.2f %-26.2f %.2f\n", "program / empty", p.wall.median / e.wall.median,
                 p.cpu.median / e.cpu.median, p.resident.median / e.resident.median);
+    std::printf("%-20s %-26.2f %-26.2f %.2f\n", "program / label", p.wall.median / t.wall.median,
+                p.cpu.median / t.cpu.median, p.resident.median / t.resident.median);
     std::printf("\n(aim: within 1.3 times the empty window in CPU time and resident memory)\n");
     return 0;
 }
@@ -222,6 +241,8 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc == 3 && qstrcmp(argv[1], EmptyCase) == 0)
         return RunEmpty(1, argv, QByteArray(argv[2]).toLongLong());
+    if (argc == 3 && qstrcmp(argv[1], TextCase) == 0)
+        return RunText(1, argv, QByteArray(argv[2]).toLongLong());
     if (argc == 4 && qstrcmp(argv[1], ProgramCase) == 0)
         return RunProgram(argv[0], QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toLongLong());
 
