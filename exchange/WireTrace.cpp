@@ -3,10 +3,10 @@
 #include "exchange/Frames.h"
 #include "shell/FileChoice.h"
 #include "shell/Message.h"
+#include "store/OrbACfg.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QSaveFile>
 #include <algorithm>
 
 namespace {
@@ -172,23 +172,10 @@ QString JudgeReply(const uint8_t *request, int requestLength, const uint8_t *rep
 
 bool SaveTrace(const WireTrace &trace, const QString &path, QString &error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-        return false;
-    }
-    const QByteArray bytes = trace.Lines().join('\n').toUtf8() + '\n';
-    // A full disk shows only as a short count; commit() would keep the stump.
-    if (file.write(bytes) != bytes.size()) {
-        error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = file.errorString();
-        return false;
-    }
-    return true;
+    const FileOutcome saved = ReplaceFile(path, trace.Lines().join('\n').toUtf8() + '\n');
+    for (const FileNotice &notice : saved.notices)
+        error = notice.details.isEmpty() ? notice.text : notice.text + QStringLiteral("\n") + notice.details;
+    return saved.done;
 }
 
 bool SaveTraceAs(QWidget *parent)
@@ -202,6 +189,6 @@ bool SaveTraceAs(QWidget *parent)
     QString error;
     if (SaveTrace(ExchangeTrace(), path, error))
         return true;
-    ShowError(QStringLiteral("Журнал  не  сохранён:  ") + QDir::toNativeSeparators(path), error);
+    ShowError(error);
     return false;
 }

@@ -67,8 +67,8 @@ QString DescribeRequest(const uint8_t *frame, int length);
 // What a reply says about the request it answers: "echo 0x2400 right".
 QString JudgeReply(const uint8_t *request, int requestLength, const uint8_t *reply, int length);
 
-// Writes the trace's lines to `path`, replacing the file whole or not at
-// all; false with the reason in `error`.
+// Writes the trace's lines to `path` as every file of the program is
+// replaced, whole or not at all; false with the store's report in `error`.
 bool SaveTrace(const WireTrace &trace, const QString &path, QString &error);
 
 // Asks for a file name and saves the program's trace there; a failure is
