@@ -441,12 +441,20 @@ FileOutcome ForgetInstrumentRecords()
     QFile file(ResultsFileName);
     if (!file.exists())
         return {};   // the mark goes into the file when it is made
+    const auto failed = [](const QString &problem, const QString &details = {}) {
+        FileOutcome outcome = Failed();
+        outcome.Tell(FileErrorNotice(ResultsFileName,
+                                     problem + QStringLiteral(" Следующий \"Шаг\" найдет память прибора "
+                                                              "измененной."),
+                                     details));
+        return outcome;
+    };
     if (!file.open(QIODevice::ReadOnly))
-        return Failed();
+        return failed(QStringLiteral("не открывается для чтения."), file.errorString());
     QByteArray bytes = file.read(ResultsFileSize + 1);
     file.close();
     if (bytes.size() != ResultsFileSize)
-        return Failed();
+        return failed(QStringLiteral("имеет размер %1 байт вместо %2.").arg(bytes.size()).arg(ResultsFileSize));
     bytes.replace(2, ResultsReservedBytes, ReadMarkImage(FileCount(bytes)));
     return ReplaceFile(ResultsFileName, bytes);
 }

@@ -37,7 +37,10 @@ QString ResultText(const ResultRecord &record)
 }
 
 constexpr int CodeYears = 16;
-constexpr int LastYearReadingTenAs14 = 2025;
+// The instrument's clock may run into the next year before the PC's does.
+constexpr int YearsAfterPcYear = 1;
+// Until then code 10 stands for 2010, which no instrument wrote: it is 2014.
+constexpr int LastYearReadingTenAs14 = 2024;
 
 int YearOfDateCode(int dateCode)
 {
@@ -70,7 +73,8 @@ int YearCodeOf(int year)
 
 int YearOfCode(int yearCode, int pcYear)
 {
-    return pcYear - YearCodeOf(pcYear - (yearCode & 0x0F));
+    const int lastYear = pcYear + YearsAfterPcYear;
+    return lastYear - YearCodeOf(lastYear - (yearCode & 0x0F));
 }
 
 int DateKeyOf(int year, int month, int day)

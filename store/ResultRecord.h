@@ -56,9 +56,11 @@ struct StatEntry {
 };
 
 // The instrument keeps a year as (year - 2000) mod 16. A code stands for the
-// latest year, not after the PC's year `pcYear`, that gives it: in 2025 the
-// codes 10..15 are 2010..2015 and 0..9 are 2016..2025; in 2026 code 10 is
-// 2026. Both windows read years this way, for texts and for search keys.
+// one year of the sixteen from the PC's year `pcYear` - 14 to `pcYear` + 1
+// that gives it: in 2026 the codes 11..15 are 2011..2015 and 0..10 are
+// 2016..2026, code 11 is 2027; so a test made just after New Year by an
+// instrument whose clock is ahead of the PC's is read in its own year. Both
+// windows read years this way, for texts and for search keys.
 int YearOfCode(int yearCode, int pcYear);
 int YearCodeOf(int year);
 
@@ -66,8 +68,8 @@ int YearCodeOf(int year);
 int DateKeyOf(int year, int month, int day);
 int RecordDateKey(const ResultRecord &record);
 
-// Until 2025, year code 10 is read as 14. From 2026 on code 10 is the
-// current year. The stored bytes are never changed for it.
+// Until 2024, year code 10 is read as 14. From 2025 on code 10 is 2025 or
+// 2026 (in 2025 a year ahead of the PC). The stored bytes are never changed for it.
 int NormaliseYear(int yearCode);
 
 // The year a record stands for under both rules above, the one year rule of

@@ -64,8 +64,14 @@ TResF::TResF(QWidget *parent) : QDialog(parent)
     side->addWidget(BuildPrintGroup());
     side->addStretch();
 
+    LabelShown = new QLabel(this);
+    LabelShown->setObjectName("LabelShown");
+    LabelShown->setVisible(false);
+    auto *column = new QVBoxLayout;
+    column->addWidget(GridRes, 1);
+    column->addWidget(LabelShown);
     auto *layout = new QHBoxLayout(this);
-    layout->addWidget(GridRes, 1);
+    layout->addLayout(column, 1);
     layout->addLayout(side);
     resize(820, 560);
 
@@ -144,6 +150,14 @@ void TResF::FormActivate()
     ScanResults();
     ShowResultRows(0, GridDataRows);
     ScrollToLastTests();
+    ShowCountNote();
+}
+
+void TResF::ShowCountNote()
+{
+    const QString note = ShownOfText(std::min(ResultCount, GridDataRows), ResultCount);
+    LabelShown->setText(note);
+    LabelShown->setVisible(!note.isEmpty());
 }
 
 void TResF::ScrollToLastTests()
@@ -165,10 +179,11 @@ void TResF::ShowResultRows(int first, int n)
 
 void TResF::Key_InputStartClick()
 {
-    if (!StartInput(ReadResultRecords))
+    if (StartAsked(ReadResultRecords) != StartEnd::Done)
         return;
     ResetResultsGrid();
     ShowResultRows(0, StartRecords);
+    ShowCountNote();
     m_saveOnClose = true;
     Report(SaveResults());
 }
@@ -180,14 +195,17 @@ void TResF::Key_StepInputClick()
     const StepReport report = StepInput(ReadResultRecords, [this](int first, int n) { ShowResultRows(first, n); });
     if (ReadMark != markBefore || ResultCount != countBefore)
         m_saveOnClose = true;
+    // The step's scan may have cut the count below rows that "Старт" filled.
+    if (ResultCount < countBefore)
+        ShowResultRows(ResultCount, countBefore - ResultCount);
     ScrollToLastTests();
+    ShowCountNote();
     const QString message = StepEndReport(report.end);
-    // A read that failed has had its box from the exchange already.
-    if (report.end == StepEnd::NoAnswer)
-        LabelStep->setText(StepTallyText(report) + '\n' + message);
-    else
-        LabelStep->setText(StepTallyText(report));
-    if (!message.isEmpty() && report.end != StepEnd::NoAnswer)
+    // A read that failed has had its box from the exchange already, and a
+    // changed instrument its question.
+    const bool told = report.end == StepEnd::NoAnswer || report.end == StepEnd::Changed;
+    LabelStep->setText(told ? StepTallyText(report) + '\n' + message : StepTallyText(report));
+    if (!message.isEmpty() && !told)
         ShowInfo(message);
 }
 

@@ -26,6 +26,7 @@ public:
     QToolButton *Key_InputStart = nullptr;
     QToolButton *Key_StepInput = nullptr;
     QLabel *LabelStep = nullptr;   // what the last step took and left out
+    QLabel *LabelShown = nullptr;  // how many of the counted tests the grid shows
     QGroupBox *GroupBox2 = nullptr;
     QLabel *Label1 = nullptr;
     QLabel *Label2 = nullptr;
@@ -58,6 +59,7 @@ private:
     QWidget *BuildPrintGroup();
     // Brings the last tests into view: the rows above them are mostly blank.
     void ScrollToLastTests();
+    void ShowCountNote();
 
     ResultsGridModel *m_grid = nullptr;
     bool m_saveOnClose = false;   // "Старт" or "Шаг" changed the store

@@ -128,10 +128,13 @@ QString FoundGridModel::DataCell(int row, int column) const
 std::vector<StatEntry> ShownTests(const ResultsGridModel &grid)
 {
     std::vector<StatEntry> tests;
-    const int counted = std::clamp(ResultCount, 0, GridDataRows);
-    for (int slot = 0; slot < counted; ++slot)
-        if (grid.ShowsTest(slot + 1))
+    const int counted = std::clamp(ResultCount, 0, ResultSlots);
+    for (int slot = 0; slot < counted; ++slot) {
+        const bool test = slot < GridDataRows ? grid.ShowsTest(slot + 1)
+                                              : !DecodeForView(slot).Date.trimmed().isEmpty();
+        if (test)
             DecodeForStat(slot, tests.emplace_back());
+    }
     return tests;
 }
 

@@ -81,8 +81,9 @@ private:
     int m_shown = 0;
 };
 
-// The tests the results grid shows, in slot order: rows of counted slots
-// that are not blank, decoded as the statistics window decodes them.
+// The tests the results window counts, in slot order: rows of counted slots
+// that are not blank, and the counted slots past the grid's last row that
+// would not be, decoded as the statistics window decodes them.
 std::vector<StatEntry> ShownTests(const ResultsGridModel &grid);
 
 // The daily text copy of grid rows 0 .. lastRow (bounded to the grid): the

@@ -2,6 +2,7 @@
 
 #include "exchange/ExchVars.h"
 #include "exchange/Transfers.h"
+#include "shell/Message.h"
 #include "store/OrbADat.h"
 
 #include <algorithm>
@@ -21,20 +22,68 @@ InstrumentReadMark MarkAt(int next, const std::optional<ResultRecord> &lastRead)
     return {next, next > 0 ? lastRead : std::nullopt};
 }
 
-// Why a step cannot begin, before anything is read or changed.
-std::optional<StepEnd> StepRefused(const ReadRecordsFn &read, int next)
+uint64_t TestKey(const ResultRecord &record)
 {
+    uint64_t key = 0;
+    for (uint8_t byte : record.bytes)
+        key = key << 8 | byte;
+    return key;
+}
+
+int TodayDateKey()
+{
+    const QDate today = PcNow().date();
+    return DateKeyOf(today.year(), today.month(), today.day());
+}
+
+bool AskedYes(const QString &question)
+{
+    return ShowMessage({MessageKind::Warning, {}, question, {}, QMessageBox::Yes | QMessageBox::No,
+                        QMessageBox::No})
+           == QMessageBox::Yes;
+}
+
+// Where a step begins: the read mark when the instrument still holds the
+// record before it, the instrument's first record when it does not and the
+// operator wants this instrument read. A mark without its record (a file of
+// an earlier version) takes the record found there, unless that is an end
+// record: the instrument then holds fewer records than were read.
+struct StepStart {
+    std::optional<StepEnd> refused;
+    int next = 0;
+    std::optional<ResultRecord> lastRead;
+    bool fromFirst = false;
+};
+
+StepStart Refused(StepEnd end)
+{
+    StepStart start;
+    start.refused = end;
+    return start;
+}
+
+StepStart BeginStep(const ReadRecordsFn &read)
+{
+    StepStart start{std::nullopt, NextInstrumentRecord(), ReadMark ? ReadMark->lastRead : std::nullopt};
+    if (start.next > 0) {
+        if (!read(start.next - 1, 1))
+            return Refused(StepEnd::NoAnswer);
+        const ResultRecord there = RecordAt(TransferBuffer.data(), 0);
+        const bool same = start.lastRead ? there == *start.lastRead : !there.IsEnd();
+        if (!same) {
+            if (!AskedYes(ChangedQuestion()))
+                return Refused(StepEnd::Changed);
+            StepStart fromFirst;
+            fromFirst.fromFirst = true;
+            return fromFirst;
+        }
+        start.lastRead = there;
+    }
     if (ResultCount >= ResultSlots)
-        return StepEnd::StoreFull;
-    if (next >= InstrumentRecords)
-        return StepEnd::MemoryEnd;
-    if (!ReadMark || !ReadMark->lastRead)
-        return std::nullopt;
-    if (!read(next - 1, 1))
-        return StepEnd::NoAnswer;
-    if (RecordAt(TransferBuffer.data(), 0) != *ReadMark->lastRead)
-        return StepEnd::Changed;
-    return std::nullopt;
+        start.refused = StepEnd::StoreFull;
+    else if (start.next >= InstrumentRecords)
+        start.refused = StepEnd::MemoryEnd;
+    return start;
 }
 
 } // namespace
@@ -63,9 +112,28 @@ bool StartInput(const ReadRecordsFn &read)
     return true;
 }
 
-PageTake TakePage(const uint8_t *page, int count)
+StartEnd StartAsked(const ReadRecordsFn &read)
+{
+    ScanResults();
+    if (ResultCount > 0 && !AskedYes(StartQuestion(ResultCount)))
+        return StartEnd::Declined;
+    return StartInput(read) ? StartEnd::Done : StartEnd::NoAnswer;
+}
+
+StoredTests StoredTestsNow()
+{
+    StoredTests stored;
+    const int count = std::clamp(ResultCount, 0, ResultSlots);
+    stored.reserve(size_t(count));
+    for (int slot = 0; slot < count; ++slot)
+        stored.insert(TestKey(Results[slot]));
+    return stored;
+}
+
+PageTake TakePage(const uint8_t *page, int count, StoredTests *stored)
 {
     PageTake take;
+    const int todayKey = TodayDateKey();
     for (int index = 0; index < count; ++index) {
         const ResultRecord record = RecordAt(page, index);
         if (record.IsEnd()) {
@@ -74,14 +142,25 @@ PageTake TakePage(const uint8_t *page, int count)
         }
         if (record.ListNo() > ListCount) {
             ++take.invalid;
-        } else if (IsStale(record.DateCode(), RefDateCode)) {
-            ++take.earlier;
-        } else if (ResultCount >= ResultSlots) {
+            continue;
+        }
+        const bool repeated = stored && stored->contains(TestKey(record));
+        const bool earlier = !repeated && IsStale(record.DateCode(), RefDateCode);
+        if (!repeated && !earlier && ResultCount >= ResultSlots) {
             take.full = true;
             take.stop = index;
             break;
+        }
+        if (RecordDateKey(record) > todayKey)
+            ++take.future;
+        if (repeated) {
+            ++take.repeated;
+        } else if (earlier) {
+            ++take.earlier;
         } else {
             Results[ResultCount++] = record;
+            if (stored)
+                stored->insert(TestKey(record));
             ++take.stored;
         }
     }
@@ -91,12 +170,17 @@ PageTake TakePage(const uint8_t *page, int count)
 StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show)
 {
     StepReport report;
-    int next = NextInstrumentRecord();
-    if (const std::optional<StepEnd> refused = StepRefused(read, next)) {
-        report.end = *refused;
+    const StepStart start = BeginStep(read);
+    report.fromFirst = start.fromFirst;
+    if (start.fromFirst)
+        ReadMark = InstrumentReadMark{};
+    if (start.refused) {
+        report.end = *start.refused;
         return report;
     }
-    std::optional<ResultRecord> lastRead = ReadMark ? ReadMark->lastRead : std::nullopt;
+    int next = start.next;
+    std::optional<ResultRecord> lastRead = start.lastRead;
+    StoredTests stored = StoredTestsNow();
 
     // "Старт" counts its 41 records as read, end records among them.
     ScanResults();
@@ -112,11 +196,13 @@ StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show)
             return report;
         }
         const int first = ResultCount;
-        const PageTake take = TakePage(TransferBuffer.data(), count);
+        const PageTake take = TakePage(TransferBuffer.data(), count, &stored);
         show(first, take.stored);
         report.stored += take.stored;
         report.earlier += take.earlier;
         report.invalid += take.invalid;
+        report.repeated += take.repeated;
+        report.future += take.future;
 
         const int passed = take.stop < 0 ? count : take.stop;
         if (passed > 0)
@@ -133,6 +219,21 @@ StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show)
     }
 }
 
+QString StartQuestion(int storedTests)
+{
+    return QStringLiteral("\"Старт\" удалит все сохраненные тесты (%1) и примет записи заново от начала "
+                          "памяти прибора.\nУдалить сохраненные тесты?")
+        .arg(storedTests);
+}
+
+QString ChangedQuestion()
+{
+    return QStringLiteral("Записи в памяти прибора не совпадают с принятыми ранее: память прибора "
+                          "очищена или подключен другой прибор.\n"
+                          "Принять записи этого прибора от начала его памяти? Сохраненные тесты "
+                          "останутся, уже принятые не повторятся.");
+}
+
 QString StepEndReport(StepEnd end)
 {
     switch (end) {
@@ -145,9 +246,7 @@ QString StepEndReport(StepEnd end)
         return QStringLiteral("Прием данных остановлен: прочитана вся память результатов прибора "
                               "(%1 записей).").arg(InstrumentRecords);
     case StepEnd::Changed:
-        return QStringLiteral("Записи в памяти прибора не совпадают с принятыми ранее: память прибора "
-                              "очищена или подключен другой прибор. Ничего не принято.\n"
-                              "Нажмите \"Старт\", чтобы принять записи от начала памяти прибора.");
+        return QStringLiteral("Записи в памяти прибора не совпадают с принятыми ранее. Ничего не принято.");
     case StepEnd::EndRecord:
         break;
     }
@@ -161,5 +260,10 @@ QString StepTallyText(const StepReport &report)
         text += QStringLiteral("\nПропущено тестов прошлых месяцев: %1.").arg(report.earlier);
     if (report.invalid > 0)
         text += QStringLiteral("\nПропущено записей с неверным номером списка: %1.").arg(report.invalid);
+    if (report.repeated > 0)
+        text += QStringLiteral("\nПропущено уже принятых тестов: %1.").arg(report.repeated);
+    if (report.future > 0)
+        text += QStringLiteral("\nТестов с датой позже сегодняшней: %1 (часы компьютера отстают?).")
+                    .arg(report.future);
     return text;
 }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <unordered_set>
 
 constexpr int StartRecords = 41;
 // The grid's numbered rows 1..9000, one for each of slots 0..8999; a reset of
@@ -29,41 +30,69 @@ void MarkSlotsEmpty(int first, int end);
 // the first end record among them (or 41). A failed read changes nothing.
 bool StartInput(const ReadRecordsFn &read);
 
+enum class StartEnd {
+    Done,       // the store holds the instrument's first records
+    Declined,   // the operator kept the stored tests
+    NoAnswer,   // the instrument did not answer: nothing changed
+};
+
+// "Старт" as the operator meets it: a store that holds tests is discarded
+// only after a question naming how many (default "Нет").
+StartEnd StartAsked(const ReadRecordsFn &read);
+
 // What was done with the records of a page.
 struct PageTake {
     int stored = 0;
     int earlier = 0;   // tests of months before the reference, left out
     int invalid = 0;   // records of lists 9..127, left out
+    int repeated = 0;  // tests the store holds already, left out
+    int future = 0;    // tests dated after the PC's date, taken or not
     int stop = -1;     // the end record, or the first record without a slot; -1: none
     bool full = false; // stopped because every slot is taken
 };
 
+// The tests of the store, to leave out a record read a second time.
+using StoredTests = std::unordered_set<uint64_t>;
+StoredTests StoredTestsNow();
+
 // Takes a page of `count` records into the slots from ResultCount on (moving
 // ResultCount): the records of lists 0..8 that are not stale against
-// RefDateCode. Stops at the first end record, and before the first record
-// that would pass the last slot.
-PageTake TakePage(const uint8_t *page, int count);
+// RefDateCode and not in `stored` (which grows with them). Stops at the
+// first end record, and before the first record that would pass the last
+// slot.
+PageTake TakePage(const uint8_t *page, int count, StoredTests *stored = nullptr);
 
 enum class StepEnd {
     EndRecord,   // the instrument's end of data was reached
     NoAnswer,    // a read failed; the pages before it are kept
     StoreFull,   // every slot of Results is taken
     MemoryEnd,   // the last record of the instrument's memory was read
-    Changed,     // the record before the read mark is not the one read: nothing taken
+    Changed,     // the record before the read mark is not the one read, and the
+                 // operator chose not to read this instrument: nothing taken
 };
 
 struct StepReport {
     StepEnd end = StepEnd::EndRecord;
+    bool fromFirst = false;   // the operator chose to read from the first record
     int stored = 0;
     int earlier = 0;
     int invalid = 0;
+    int repeated = 0;
+    int future = 0;
 };
 
-// "Шаг": checks that the instrument still holds the record last read, then
-// reads pages from the read mark on until the end record, a failed read, a
-// full store or the end of the instrument's memory, and moves the mark past
-// what it read.
+// "Шаг": checks that the instrument still holds the record before the read
+// mark (without a mark: takes that record as it is now); when it does not,
+// asks whether to read this instrument from its first record (default
+// "Нет"). Then reads pages from the mark on until the end record, a failed
+// read, a full store or the end of the instrument's memory, and moves the
+// mark past what it read, always with the record before it.
 StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show);
+
+// The questions of "Старт" on a filled store and of a step on a changed
+// instrument.
+QString StartQuestion(int storedTests);
+QString ChangedQuestion();
 
 // What the operator is told when a step ended other than at the end record.
 QString StepEndReport(StepEnd end);

@@ -48,7 +48,7 @@ const bool SearchReady = (ResetSearch(), true);
 
 int LastPeriodYear()
 {
-    return std::max(LastListedYear, PcYear());
+    return std::max(LastListedYear, PcYear() + 1);
 }
 
 void ResetSearch()

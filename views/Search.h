@@ -12,8 +12,8 @@
 constexpr int FoundCapacity = 10001;
 constexpr int FirstPeriodYear = 2008;
 
-// The last year the period selectors offer: 2031, or the PC's year when it
-// is later (no stored test is dated after it).
+// The last year the period selectors offer: 2031, or the year after the PC's
+// when it is later (no stored test is dated after it).
 int LastPeriodYear();
 
 // The period, from its begin to its end, and its keys (store/ResultRecord.h:

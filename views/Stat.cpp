@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
+#include <span>
 
 TStatF *StatF = nullptr;
 
@@ -140,6 +141,9 @@ TStatF::TStatF(QWidget *parent) : QDialog(parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(GridRes, 1);
+    LabelShown = MakeLabel(this, "LabelShown", {});
+    LabelShown->setVisible(false);
+    layout->addWidget(LabelShown);
     resize(560, 640);
 
     connect(box_List, &QComboBox::activated, this, &TStatF::box_ListChange);
@@ -330,6 +334,9 @@ void TStatF::SetPeriodBoxes()
 void TStatF::ShowFound()
 {
     m_grid->ShowFound();
+    const QString note = ShownOfText(int(m_grid->ShownEntries().size()), FoundCount);
+    LabelShown->setText(note);
+    LabelShown->setVisible(!note.isEmpty());
 }
 
 void TStatF::Key_ExitClick()
@@ -340,5 +347,7 @@ void TStatF::Key_ExitClick()
 
 void TStatF::Key_ExportClick()
 {
-    ExportToSpreadsheet(this, m_grid->ShownEntries());
+    // Every record found, also those past the grid's last row.
+    const auto found = size_t(std::clamp(FoundCount, 0, FoundCapacity));
+    ExportToSpreadsheet(this, std::span<const StatEntry>(Found.data(), found));
 }

@@ -42,6 +42,7 @@ public:
     QTableView *GridRes = nullptr;
     QToolButton *Key_Exit = nullptr;
     QPushButton *Key_Export = nullptr;   // the records found, as a spreadsheet table
+    QLabel *LabelShown = nullptr;        // how many of the records found the grid shows
 
     const FoundGridModel &Grid() const { return *m_grid; }
 

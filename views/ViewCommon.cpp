@@ -100,3 +100,12 @@ bool ExportToSpreadsheet(QWidget *parent, std::span<const StatEntry> entries)
                                                      QStringLiteral("Таблица CSV (*.csv)"), QStringLiteral("csv")});
     return !fileName.isEmpty() && Report(ReplaceFile(fileName, table));
 }
+
+QString ShownOfText(int shown, int total)
+{
+    if (shown >= total)
+        return {};
+    return QStringLiteral("Таблица показывает первые %1 из %2 записей; \"Экспорт\" записывает все.")
+        .arg(shown)
+        .arg(total);
+}

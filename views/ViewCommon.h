@@ -40,5 +40,9 @@ QPushButton *MakeExportButton(QWidget *parent);
 // failed, which has been reported and has left an old file as it was.
 bool ExportToSpreadsheet(QWidget *parent, std::span<const StatEntry> entries);
 
+// The note under a grid that cannot show every record the window counts or
+// finds; empty when it shows them all.
+QString ShownOfText(int shown, int total);
+
 // The file name "Экспорт" offers: the daily file's name with .csv.
 QString SpreadsheetFileName();
