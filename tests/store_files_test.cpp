@@ -258,6 +258,14 @@ TEST_F(StoreFiles, ReadMarkKeptInTheReservedBytes)
     EXPECT_EQ(erased.left(2) + erased.mid(14), file.left(2) + file.mid(14));
     ASSERT_TRUE(Report(LoadResults()));
     EXPECT_EQ(NextInstrumentRecord(), 0);
+
+    // A file of a wrong size takes no mark, and says so.
+    PutFile(ResultsFileName, file.left(100));
+    const FileOutcome refused = ForgetInstrumentRecords();
+    EXPECT_FALSE(refused.done);
+    ASSERT_EQ(refused.notices.size(), 1u);
+    EXPECT_TRUE(refused.notices[0].text.contains(ResultsFileName)) << refused.notices[0].text.toStdString();
+    EXPECT_EQ(FileBytes(ResultsFileName), file.left(100));
 }
 
 // A results file cut off inside its records holds only the records that are

@@ -93,6 +93,7 @@ TEST_F(StoreRecords, LateHoursAndTheLastDayOfAMonth)
 // them, so that a later PC year reads them anew.
 TEST_F(StoreRecords, YearCodeTenIsReadAsFourteenWithoutRewritingIt)
 {
+    FixPcNow(QDateTime(QDate(2024, 6, 15), QTime(12, 0)));
     Results[0] = WithDateCode(1, 0xA4);
     Results[1] = WithDateCode(1, 0xB4);
     ResultCount = 2;
@@ -112,17 +113,24 @@ TEST_F(StoreRecords, YearCodeTenIsReadAsFourteenWithoutRewritingIt)
     EXPECT_EQ(DecodeForView(0).Date, " 5.04.2026");
 }
 
-// From 2026 on, code 10 is the current year: it is kept, shown and searched
-// as 2026 in both windows, and the older codes move on with the PC's year.
+// A code is one of the sixteen years up to the year after the PC's: an
+// instrument's clock may be in the new year before the PC's is.
 TEST_F(StoreRecords, YearCodesFollowThePcYear)
 {
     EXPECT_EQ(YearOfCode(9, 2025), 2025);
-    EXPECT_EQ(YearOfCode(10, 2025), 2010);
+    EXPECT_EQ(YearOfCode(10, 2025), 2026);
+    EXPECT_EQ(YearOfCode(11, 2025), 2011);
     EXPECT_EQ(YearOfCode(0, 2025), 2016);
     EXPECT_EQ(YearOfCode(10, 2026), 2026);
-    EXPECT_EQ(YearOfCode(11, 2026), 2011);
+    EXPECT_EQ(YearOfCode(11, 2026), 2027);
+    EXPECT_EQ(YearOfCode(12, 2026), 2012);
     EXPECT_EQ(YearOfCode(15, 2032), 2031);
-    EXPECT_EQ(YearOfCode(0, 2032), 2032);
+    EXPECT_EQ(YearOfCode(1, 2032), 2033);
+    for (int pcYear = 2008; pcYear < 2060; ++pcYear)
+        for (int code = 0; code < 16; ++code) {
+            const int year = YearOfCode(code, pcYear);
+            ASSERT_TRUE(year >= pcYear - 14 && year <= pcYear + 1 && YearCodeOf(year) == code) << pcYear << code;
+        }
 
     FixPcNow(QDateTime(QDate(2026, 12, 8), QTime(9, 0)));
     Results[0] = WithDateCode(1, 0xAC);
@@ -151,7 +159,9 @@ TEST_F(StoreRecords, StaleMeansAnEarlierMonthInFullYears)
     const Case cases[] = {
         {{2026, 12, 8}, {2026, 12, 1}, {2026, 12, 31}, false},   // the same month
         {{2026, 12, 8}, {2026, 11, 30}, {2026, 12, 1}, true},    // the month before
-        {{2026, 12, 8}, {2011, 1, 1}, {2026, 12, 1}, true},    // far back, a code above the reference
+        {{2026, 12, 8}, {2012, 1, 1}, {2026, 12, 1}, true},    // far back, a code above the reference
+        {{2026, 12, 31}, {2027, 1, 1}, {2026, 12, 1}, false},    // the instrument's clock ahead at New Year
+        {{2025, 6, 1}, {2026, 3, 1}, {2025, 6, 1}, false},       // the PC's clock a year behind
         {{2026, 12, 8}, {2023, 1, 5}, {2026, 12, 1}, true},
         {{2026, 12, 8}, {2021, 5, 5}, {2026, 12, 1}, true},
         {{2027, 1, 3}, {2026, 12, 31}, {2027, 1, 1}, true},      // across a year end

@@ -19,6 +19,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <gtest/gtest.h>
@@ -161,6 +162,39 @@ TEST_F(Export, StatisticsWindowWritesTheRecordsFound)
     SaveFileAnswer again(QStringLiteral("person.csv"));
     window.Key_Export->click();
     EXPECT_EQ(ReadWholeFile("person.csv"), Table({}));
+    EXPECT_TRUE(messages.texts().isEmpty());
+}
+
+// A full store: both windows export every test they count or find, and say
+// how many of them their grid shows.
+TEST_F(Export, EveryTestOfAFullStoreIsExported)
+{
+    std::vector<ResultRecord> records;
+    for (int i = 0; i < ResultSlots; ++i)
+        records.push_back(TestRecord(3, 7, At(2026, 12, 1, 0, 0).addSecs(60 * i)));
+    SaveStore(records);
+    const QString lastRow = QStringLiteral("Название цеха 3;Цех 3 Фамилия 07;07.12.2026;10:59;0,0\r\n");
+
+    TResF results;
+    results.show();
+    QCoreApplication::processEvents();
+    SaveFileAnswer answer(QStringLiteral("tests.csv"));
+    results.Key_Export->click();
+    EXPECT_EQ(ReadWholeFile("tests.csv").count("\r\n"), 1 + ResultSlots);
+    EXPECT_TRUE(ReadWholeFile("tests.csv").endsWith(lastRow.toUtf8()));
+    EXPECT_EQ(results.LabelShown->text(), ShownOfText(9001, 9300));
+
+    CurrentList = 3;
+    CurrentPerson = 7;
+    TStatF stat;
+    stat.show();
+    QCoreApplication::processEvents();
+    SaveFileAnswer again(QStringLiteral("person.csv"));
+    stat.Key_Export->click();
+    EXPECT_EQ(ReadWholeFile("person.csv").count("\r\n"), 1 + ResultSlots);
+    EXPECT_TRUE(ReadWholeFile("person.csv").endsWith(lastRow.toUtf8()));
+    EXPECT_EQ(stat.LabelShown->text(), ShownOfText(9000, 9300));
+    EXPECT_TRUE(ShownOfText(9000, 9300).contains("9000 из 9300"));
     EXPECT_TRUE(messages.texts().isEmpty());
 }
 

@@ -39,6 +39,25 @@ std::vector<ResultRecord> TestsOfThisMonth(int count, int list = 1)
     return records;
 }
 
+std::vector<ResultRecord> TestsOf(const QDateTime &first, int count, int list)
+{
+    std::vector<ResultRecord> records;
+    for (int i = 0; i < count; ++i)
+        records.push_back(TestRecord(list, i, first.addSecs(60 * i)));
+    return records;
+}
+
+std::vector<ResultRecord> Joined(std::initializer_list<std::vector<ResultRecord>> parts)
+{
+    std::vector<ResultRecord> all;
+    for (const auto &part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+const QDateTime November(QDate(2026, 11, 2), QTime(8, 0));
+const QDateTime December(QDate(2026, 12, 2), QTime(8, 0));
+
 QByteArray Slots(int first, int count)
 {
     QByteArray bytes;
@@ -222,6 +241,7 @@ TEST_F(ResultsOnAFadingLine, StartWithoutAnAnswerKeepsTheStore)
 {
     Results[0] = TestRecord(4, 4, LastMonth);
     ResultCount = 1;
+    ReadMark = InstrumentReadMark{};
     ASSERT_TRUE(Report(SaveResults()));
     Open();
     const QByteArray before = ReadWholeFile(ResultsFileName);
@@ -232,6 +252,7 @@ TEST_F(ResultsOnAFadingLine, StartWithoutAnAnswerKeepsTheStore)
     rig.messages.clear();
     ASSERT_EQ(ResultCount, 42);
     const int refDateCode = RefDateCode;
+    MessageRecorder yes(QMessageBox::Yes);
     window.Key_InputStart->click();
 
     EXPECT_EQ(ResultCount, 42);
@@ -239,7 +260,7 @@ TEST_F(ResultsOnAFadingLine, StartWithoutAnAnswerKeepsTheStore)
     EXPECT_EQ(Results[0], TestRecord(4, 4, LastMonth));
     EXPECT_EQ(Row(window, 1), row);
     EXPECT_EQ(ReadWholeFile(ResultsFileName), before);
-    EXPECT_EQ(rig.messages.texts(), QStringList{"Нет связи с прибором"});
+    EXPECT_EQ(yes.texts(), (QStringList{StartQuestion(42), "Нет связи с прибором"}));
 }
 
 class ResultsOfAFullMemory : public ResultsWindow {
@@ -260,9 +281,18 @@ TEST_F(ResultsOfAFullMemory, StepEndsAtTheLastRecordOfTheInstrument)
     EXPECT_FALSE(EndFound);
     EXPECT_EQ(rig.messages.texts(), QStringList{StepEndReport(StepEnd::MemoryEnd)});
 
-    // The store has room, the instrument no more records: no request at all.
+    // The store has room, the instrument no more records: the last record
+    // is checked, and nothing more read.
+    NewFrames();
     window.Key_StepInput->click();
-    EXPECT_EQ(rig.frames().size(), 37u);
+    EXPECT_EQ(NewFrames(), std::vector{RecordRead(1499)});
+
+    // Erased elsewhere, with three new tests: asked about, not "all read".
+    ASSERT_TRUE(MakeTests(0, TestsOf(December.addDays(5), 3, 4)));
+    ASSERT_TRUE(MakeTests(1499, {EndRecord()}));
+    rig.messages.clear();
+    window.Key_StepInput->click();
+    EXPECT_EQ(rig.messages.texts(), QStringList{ChangedQuestion()});
 }
 
 TEST_F(ResultsOfAFullMemory, StepNeverCopiesPastTheLastSlot)
@@ -274,7 +304,7 @@ TEST_F(ResultsOfAFullMemory, StepNeverCopiesPastTheLastSlot)
     Open();
     window.Key_StepInput->click();
 
-    EXPECT_TRUE(rig.frames().empty());
+    EXPECT_EQ(rig.frames(), std::vector{RecordRead(1499)});   // a file without a mark reads on from 1500
     EXPECT_EQ(ResultCount, 9290);
     EXPECT_EQ(rig.messages.texts(), QStringList{StepEndReport(StepEnd::MemoryEnd)});
 
@@ -289,7 +319,6 @@ TEST_F(ResultsOfAFullMemory, StepNeverCopiesPastTheLastSlot)
     rig.messages.clear();
     window.Key_StepInput->click();
     EXPECT_EQ(rig.messages.texts(), QStringList{StepEndReport(StepEnd::StoreFull)});
-    EXPECT_TRUE(rig.frames().empty());
 }
 
 TEST_F(ResultsWindow, OpeningWithoutAFileShowsNumberedBlankRows)
@@ -338,24 +367,6 @@ TEST_F(ResultsWindow, OnlyAnOpeningReloadsTheStore)
     EXPECT_EQ(Row(window, 1)[2].trimmed(), "");
 }
 
-std::vector<ResultRecord> TestsOf(const QDateTime &first, int count, int list)
-{
-    std::vector<ResultRecord> records;
-    for (int i = 0; i < count; ++i)
-        records.push_back(TestRecord(list, i, first.addSecs(60 * i)));
-    return records;
-}
-
-std::vector<ResultRecord> Joined(std::initializer_list<std::vector<ResultRecord>> parts)
-{
-    std::vector<ResultRecord> all;
-    for (const auto &part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-const QDateTime November(QDate(2026, 11, 2), QTime(8, 0));
-const QDateTime December(QDate(2026, 12, 2), QTime(8, 0));
 
 // 41 tests taken by "Старт", then 10 of last month and 10 of this month.
 class ResultsAcrossAMonth : public ResultsWindow {
@@ -400,19 +411,63 @@ TEST_F(ResultsAcrossAMonth, StepsReadOnFromWhereTheLastStopped)
     EXPECT_TRUE(rig.messages.texts().isEmpty());
 }
 
-TEST_F(ResultsAcrossAMonth, AStepOnAChangedInstrumentTakesNothing)
+// A changed instrument is asked about, "Нет" first: "Нет" takes nothing,
+// "Да" reads it from its first record and keeps every stored test.
+TEST_F(ResultsAcrossAMonth, AStepOnAChangedInstrumentAsksFirst)
 {
     Open();
     window.Key_InputStart->click();
     const QByteArray file = ReadWholeFile(ResultsFileName);
+    const QByteArray stored = Slots(0, 41);
+    const auto other = TestsOf(December.addDays(3), 2, 7);
+    ASSERT_TRUE(MakeTests(0, other));
     ASSERT_TRUE(MakeTests(40, {TestRecord(7, 7, December)}));   // not the record read
     NewFrames();
     window.Key_StepInput->click();
 
     EXPECT_EQ(NewFrames(), std::vector{RecordRead(40)});
+    ASSERT_EQ(rig.messages.messages().size(), 1u);
+    EXPECT_EQ(rig.messages.messages()[0].text, ChangedQuestion());
+    EXPECT_EQ(rig.messages.messages()[0].defaultButton, QMessageBox::No);
     EXPECT_EQ(ResultCount, 41);
-    EXPECT_EQ(rig.messages.texts(), QStringList{StepEndReport(StepEnd::Changed)});
+    EXPECT_TRUE(window.LabelStep->text().endsWith(StepEndReport(StepEnd::Changed)));
     window.Key_ExitClick();
+    EXPECT_EQ(ReadWholeFile(ResultsFileName), file);
+
+    window.show();
+    QCoreApplication::processEvents();
+    MessageRecorder yes(QMessageBox::Yes);
+    window.Key_StepInput->click();
+    EXPECT_EQ(NewFrames(), (std::vector{RecordRead(40), PageRead(0, 41), PageRead(41, 41)}));
+    EXPECT_EQ(yes.texts(), QStringList{ChangedQuestion()});
+    EXPECT_EQ(Slots(0, 41), stored);
+    EXPECT_EQ(Slots(41, 3), RecordBytes(Joined({other, {TestRecord(7, 7, December)}})));
+    EXPECT_EQ(ResultCount, 54);   // and the ten tests of this month, once each
+    EXPECT_TRUE(window.LabelStep->text().contains("Пропущено уже принятых тестов: 38."));
+}
+
+// "Старт" on a filled store names what it would discard and changes nothing
+// at "Нет".
+TEST_F(ResultsAcrossAMonth, StartOnAFilledStoreAsksFirst)
+{
+    Open();
+    window.Key_StepInput->click();
+    const int stored = ResultCount;
+    ASSERT_GT(stored, 0);
+    window.Key_ExitClick();
+    const QByteArray file = ReadWholeFile(ResultsFileName);
+    window.show();
+    QCoreApplication::processEvents();
+    rig.messages.clear();
+    NewFrames();
+    window.Key_InputStart->click();
+
+    ASSERT_EQ(rig.messages.messages().size(), 1u);
+    EXPECT_EQ(rig.messages.messages()[0].text, StartQuestion(stored));
+    EXPECT_TRUE(StartQuestion(stored).contains(QStringLiteral("(%1)").arg(stored)));
+    EXPECT_EQ(rig.messages.messages()[0].defaultButton, QMessageBox::No);
+    EXPECT_TRUE(NewFrames().empty());
+    EXPECT_EQ(ResultCount, stored);
     EXPECT_EQ(ReadWholeFile(ResultsFileName), file);
 }
 
@@ -448,9 +503,12 @@ TEST_F(ResultsOfFewTests, StepAfterStartAndAfterARestart)
     ASSERT_TRUE(WriteWholeFile(ResultsFileName, file.replace(2, 58, QByteArray(58, '\0'))));
     Restart();
     window.Key_StepInput->click();
-    EXPECT_EQ(NewFrames(), std::vector{PageRead(14, 41)});
+    EXPECT_EQ(NewFrames(), (std::vector{RecordRead(13), PageRead(14, 41)}));
     EXPECT_EQ(ResultCount, 14);
     EXPECT_TRUE(rig.messages.texts().isEmpty());
+    // A step that took nothing keeps its place with the record before it.
+    window.Key_ExitClick();
+    EXPECT_EQ(ReadWholeFile(ResultsFileName).mid(5, 7), Hex("01") + RecordBytes(Results[13]));
 }
 
 class ResultsOfEveryList : public ResultsWindow {
@@ -474,11 +532,11 @@ TEST_F(ResultsOfEveryList, StepKeepsListsZeroToEight)
     EXPECT_EQ(window.LabelStep->text(), "Принято записей: 4.\nПропущено записей с неверным номером списка: 2.");
 }
 
-// A results file read with the PC clock in 2025: code 10 is shown as 2014,
+// A results file read with the PC clock in 2024: code 10 is shown as 2014,
 // and neither the store nor the file change for it.
 TEST_F(ResultsWindow, OpeningAndClosingLeavesTheFileAsItWas)
 {
-    FixPcNow(QDateTime(QDate(2025, 1, 1), QTime(9, 0)));
+    FixPcNow(QDateTime(QDate(2024, 1, 1), QTime(9, 0)));
     const ResultRecord test = TestRecord(1, 2, QDateTime(QDate(2026, 2, 10), QTime(9, 0)));
     ASSERT_EQ(test.YearCode(), 10);
     Results[0] = test;
@@ -520,7 +578,8 @@ TEST_F(ResultsOfFewTests, AnUnreadableFileKeepsTheTestsReadSinceStart)
 {
     Open();
     window.Key_StepInput->click();
-    ASSERT_EQ(ResultCount, 10);
+    const int stored = ResultCount;
+    ASSERT_GT(stored, 0);
     window.Key_ExitClick();
     ASSERT_TRUE(QFile::remove(ResultsFileName));
     ASSERT_TRUE(QFile::link("/proc/self/mem", ResultsFileName));
@@ -530,6 +589,46 @@ TEST_F(ResultsOfFewTests, AnUnreadableFileKeepsTheTestsReadSinceStart)
     EXPECT_EQ(ResultCount, 10);
     EXPECT_EQ(Slots(0, 10), RecordBytes(TestsOf(December, 10, 1)));
     EXPECT_EQ(Row(window, 10)[3], " 2.12.2026");
+}
+
+// The instrument's clock a few minutes ahead at New Year: its tests of the
+// new year are taken in their year, and the tally says why they are ahead.
+TEST_F(ResultsOfFewTests, TestsOfTheNextYearAreTakenAndNamed)
+{
+    FixPcNow(QDateTime(QDate(2026, 12, 31), QTime(23, 40)));
+    Open();
+    window.Key_StepInput->click();
+    const auto newYear = TestsOf(QDateTime(QDate(2027, 1, 1), QTime(0, 5)), 2, 5);
+    ASSERT_TRUE(MakeTests(10, newYear));
+    window.Key_StepInput->click();
+
+    EXPECT_EQ(ResultCount, 12);
+    EXPECT_EQ(Slots(10, 2), RecordBytes(newYear));
+    EXPECT_EQ(Row(window, 12)[3], " 1.01.2027");
+    EXPECT_EQ(window.LabelStep->text(),
+              "Принято записей: 2.\nТестов с датой позже сегодняшней: 2 (часы компьютера отстают?).");
+}
+
+class ResultsBehindAnEndRecord : public ResultsWindow {
+protected:
+    ResultsBehindAnEndRecord()
+        : ResultsWindow({.memory = MemoryWithRecords(
+                             Joined({TestsOf(December, 3, 1), {EndRecord()}, TestsOf(December, 2, 2)}))})
+    {
+    }
+};
+
+// "Старт" shows what stands behind an end record; the step's scan cuts the
+// count there, and those rows go blank, as the export leaves them out.
+TEST_F(ResultsBehindAnEndRecord, RowsPastTheCountAreRedrawn)
+{
+    Open();
+    window.Key_InputStart->click();
+    ASSERT_EQ(Row(window, 5)[3], " 2.12.2026");
+    window.Key_StepInput->click();
+    EXPECT_EQ(ResultCount, 3);
+    for (int row = 4; row <= StartRecords; ++row)
+        ASSERT_EQ(Row(window, row).mid(1).join("").trimmed(), "") << row;
 }
 
 TEST(DailyFile, HeaderAloneIs62Bytes)
