@@ -443,6 +443,27 @@ void RunSequence(int filler, const std::vector<Op> &ops)
         sequence.Run(op);
 }
 
+// Sequences the property once shrank to, kept as they were found.
+TEST(ResultSequences, FoundSequences)
+{
+    using enum OpKind;
+    const std::vector<std::pair<int, std::vector<Op>>> found = {
+        // Another instrument erased from the panel, the first one attached
+        // again: read from its first record, its stored test is not taken twice.
+        {0, {{MakeTests, 1}, {Step, 0, false, 1}, {OtherInstrument}, {PanelErase}, {OtherInstrument},
+             {Step}}},
+        // A full instrument erased elsewhere: asked about, not "all read".
+        {9250, {{Start, 0, true}, {MakeMany, 466}, {MakeMany, 208}, {MakeMany, 226}, {Step},
+                {EraseElsewhere}, {Step, 0, false, 0}, {Step, 0, true}}},
+        // The PC a year behind: this year's tests are not of earlier months.
+        {9250, {{MakeTests, 1}, {PcYearBehind}, {Step, 0, false, 5}}},
+        // "Старт" with fewer than 41 tests, then the panel's erase.
+        {9250, {{Start, 0, true, 5}, {Reopen}, {PanelErase}}},
+    };
+    for (size_t i = 0; i < found.size(); ++i)
+        EXPECT_NO_THROW(RunSequence(found[i].first, found[i].second)) << "sequence " << i;
+}
+
 RC_GTEST_PROP(ResultSequences, NoTestIsLostDuplicatedOrInvented, ())
 {
     const int filler = *rc::gen::element(0, 0, 9250, 9295);
