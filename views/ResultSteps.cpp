@@ -36,6 +36,15 @@ int TodayDateKey()
     return DateKeyOf(today.year(), today.month(), today.day());
 }
 
+// The tests the store counts: those before the first end record.
+int StoredTestCount()
+{
+    const int count = std::clamp(ResultCount, 0, ResultSlots);
+    return int(std::find_if(Results.begin(), Results.begin() + count, [](const ResultRecord &record) {
+                   return record.IsEnd();
+               }) - Results.begin());
+}
+
 bool AskedYes(const QString &question)
 {
     return ShowMessage({MessageKind::Warning, {}, question, {}, QMessageBox::Yes | QMessageBox::No,
@@ -114,8 +123,8 @@ bool StartInput(const ReadRecordsFn &read)
 
 StartEnd StartAsked(const ReadRecordsFn &read)
 {
-    ScanResults();
-    if (ResultCount > 0 && !AskedYes(StartQuestion(ResultCount)))
+    const int stored = StoredTestCount();
+    if (stored > 0 && !AskedYes(StartQuestion(stored)))
         return StartEnd::Declined;
     return StartInput(read) ? StartEnd::Done : StartEnd::NoAnswer;
 }
@@ -180,10 +189,10 @@ StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show)
     }
     int next = start.next;
     std::optional<ResultRecord> lastRead = start.lastRead;
-    StoredTests stored = StoredTestsNow();
 
     // "Старт" counts its 41 records as read, end records among them.
     ScanResults();
+    StoredTests stored = StoredTestsNow();
     RefDateCode = TodayDateCode();
     for (;;) {
         if (ResultCount >= ResultSlots || next >= InstrumentRecords) {
