@@ -321,6 +321,23 @@ TEST_F(ResultsOfAFullMemory, StepNeverCopiesPastTheLastSlot)
     EXPECT_EQ(rig.messages.texts(), QStringList{StepEndReport(StepEnd::StoreFull)});
 }
 
+TEST(ResultPage, TwoTestsOfTheSameBytesReadTogetherAreBothKept)
+{
+    // One person tested twice in a minute with the same result: both are tests.
+    const ResultRecord twin = TestRecord(0, 0, Now);
+    const QByteArray page = RecordBytes({twin, twin, EndRecord()});
+    const auto *bytes = reinterpret_cast<const uint8_t *>(page.constData());
+    RefDateCode = 0;
+    for (const bool storedBefore : {false, true}) {
+        Results[0] = twin;
+        ResultCount = storedBefore ? 1 : 0;
+        StoredTests stored = StoredTestsNow();
+        const PageTake take = TakePage(bytes, 3, &stored);
+        EXPECT_EQ(take.stored, storedBefore ? 0 : 2);
+        EXPECT_EQ(take.repeated, storedBefore ? 2 : 0);
+    }
+}
+
 TEST_F(ResultsWindow, OpeningWithoutAFileShowsNumberedBlankRows)
 {
     ResultCount = 0;

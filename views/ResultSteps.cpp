@@ -168,8 +168,6 @@ PageTake TakePage(const uint8_t *page, int count, StoredTests *stored)
             ++take.earlier;
         } else {
             Results[ResultCount++] = record;
-            if (stored)
-                stored->insert(TestKey(record));
             ++take.stored;
         }
     }

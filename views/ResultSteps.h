@@ -51,13 +51,15 @@ struct PageTake {
     bool full = false; // stopped because every slot is taken
 };
 
-// The tests of the store, to leave out a record read a second time.
+// The tests the store held when a step began, to leave out a record read a
+// second time. Records the step takes are not added: two tests of the same
+// bytes (one person, one minute, one result) read together are both kept.
 using StoredTests = std::unordered_set<uint64_t>;
 StoredTests StoredTestsNow();
 
 // Takes a page of `count` records into the slots from ResultCount on (moving
 // ResultCount): the records of lists 0..8 that are not stale against
-// RefDateCode and not in `stored` (which grows with them). Stops at the
+// RefDateCode and not in `stored`. Stops at the
 // first end record, and before the first record that would pass the last
 // slot.
 PageTake TakePage(const uint8_t *page, int count, StoredTests *stored = nullptr);
