@@ -125,8 +125,8 @@ TEST_F(Statistics, AReversedPeriodFindsNothingAndSaysSo)
 {
     ScopedWorkDir dir;
     MessageRecorder messages;
-    Store({TestRecord(1, 0, At(2026, 5, 5, 13, 0)), TestRecord(1, 0, At(2026, 5, 7, 9, 0)),
-           TestRecord(1, 0, At(2026, 5, 10, 7, 0))});
+    Store({TestRecord(1, 0, At(2026, 5, 5, 9, 0)), TestRecord(1, 0, At(2026, 5, 7, 9, 0)),
+           TestRecord(1, 0, At(2026, 5, 10, 9, 0))});
     ASSERT_TRUE(Report(SaveResults()));
     TStatF window;
     window.show();
@@ -149,11 +149,11 @@ TEST_F(Statistics, AReversedPeriodFindsNothingAndSaysSo)
     EXPECT_EQ(FoundCount, 0);
     EXPECT_EQ(window.Grid().Cell(1, 3), "");
     EXPECT_FALSE(window.LabelPeriod->text().isEmpty());
-    choose(At(2026, 5, 10, 8, 0), At(2026, 5, 10, 7, 0));
+    choose(At(2026, 5, 10, 10, 0), At(2026, 5, 10, 8, 0));
     EXPECT_EQ(FoundCount, 0);
     EXPECT_FALSE(window.LabelPeriod->text().isEmpty());
 
-    choose(At(2026, 5, 5, 12, 0), At(2026, 5, 10, 8, 0));
+    choose(At(2026, 5, 5, 8, 0), At(2026, 5, 10, 10, 0));
     EXPECT_EQ(FoundCount, 3);
     EXPECT_TRUE(window.LabelPeriod->text().isEmpty());
 }
