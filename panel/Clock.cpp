@@ -95,6 +95,16 @@ void TakeClockReadOnOpening(const uint8_t *registers)
     ClockYear = registers[7];
 }
 
+bool ClockTimeExists()
+{
+    return QTime::isValid(ClockHour, ClockMinute, ClockSecond);
+}
+
+bool ClockDateExists()
+{
+    return ClockYear <= 99 && QDate::isValid(2000 + ClockYear, ClockMonth, ClockDay);
+}
+
 void TakeClockReadAsWritten(const uint8_t *registers)
 {
     const auto value = [registers](int index) { return static_cast<uint8_t>(BcdValue(registers[index])); };

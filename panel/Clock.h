@@ -44,6 +44,10 @@ int BcdValue(uint8_t x);
 // panel makes when it opens from the menu "Часы".
 void TakeClockReadOnOpening(const uint8_t *registers);
 
+// Whether the clock values are a time of day, and a date of 2000..2099.
+bool ClockTimeExists();
+bool ClockDateExists();
+
 // The same ten registers in the layout and the encoding of the two writes:
 // seconds, minutes, hours at 0..2, day, month, year at 4..6, each packed BCD
 // without a mask, so that writing back the values read sends the same bytes.

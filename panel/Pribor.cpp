@@ -288,6 +288,10 @@ QWidget *TPriborF::BuildClockPage()
     readGrid->addWidget(KeyPriem, 1, 1);
     readGrid->addWidget(SpeedButton1, 3, 1);
     readGrid->addWidget(KeyKrug, 4, 1, Qt::AlignTop);
+    LClockNote = new QLabel(read);
+    LClockNote->setObjectName("LClockNote");
+    LClockNote->setWordWrap(true);
+    readGrid->addWidget(LClockNote, 5, 0, 1, 2);
 
     auto *change = new QGroupBox(QStringLiteral("Изменить время/дату  в  приборе"), page);
     KeyWrPC = MakeToggleButton(change, "KeyWrPC", QStyle::SP_ComputerIcon);
@@ -558,6 +562,17 @@ void TPriborF::ReadClockOnOpening()
         return;
     TakeClockReadOnOpening(TransferBuffer.data());
     ShowClockRead(ETime, EDate, EPC);
+    // This decoding does not fit every instrument; what it makes of another
+    // layout is no time or date at all and is not shown as one.
+    const bool timeExists = ClockTimeExists();
+    const bool dateExists = ClockDateExists();
+    if (!timeExists)
+        ETime->clear();
+    if (!dateExists)
+        EDate->clear();
+    LClockNote->setText(timeExists && dateExists
+                            ? QString()
+                            : QStringLiteral("Время или дата прибора не распознаны: нажмите \"Считать\"."));
 }
 
 bool TPriborF::ReadClockAsWritten()
@@ -574,6 +589,7 @@ bool TPriborF::ReadAndShowClock(QLineEdit *time, QLineEdit *date, QLineEdit *pc)
         return false;
     ShowClockRead(time, date, pc);
     FillClockFields();
+    LClockNote->clear();
     return true;
 }
 

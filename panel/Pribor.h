@@ -66,6 +66,7 @@ public:
     QToolButton *KeyPriem = nullptr;
     QToolButton *SpeedButton1 = nullptr;
     QToolButton *KeyKrug = nullptr;        // toggle: the watch runs
+    QLabel *LClockNote = nullptr;          // a read on opening that gave no real time or date
     QToolButton *KeyWrPC = nullptr;        // toggle, released when the write is over
     QLineEdit *EditHH = nullptr;
     QLineEdit *EditMin = nullptr;

@@ -24,9 +24,31 @@ const std::array<uint8_t, 80> DisplayToPc = {
     0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20,  // E8
 };
 
+namespace {
+
+constexpr uint8_t PcCapitalYo = 0xA8;
+constexpr uint8_t PcSmallYo = 0xB8;
+constexpr uint8_t DisplayCapitalYo = 0xA2;
+constexpr uint8_t DisplaySmallYo = 0xB5;
+
+} // namespace
+
+bool DisplayShows(uint8_t pc)
+{
+    return (pc >= 0x20 && pc < 0x7F) || pc >= 0xC0 || pc == PcCapitalYo || pc == PcSmallYo;
+}
+
+// The codes 0x80..0xBF of the display are letters, so a CP1251 sign of that
+// range sent unchanged would come back as a letter it never was.
 uint8_t ToDisplayChar(uint8_t pc)
 {
-    return pc < 0xC0 ? pc : PcToDisplay[pc - 0xC0];
+    if (pc >= 0xC0)
+        return PcToDisplay[pc - 0xC0];
+    if (pc == PcCapitalYo)
+        return DisplayCapitalYo;
+    if (pc == PcSmallYo)
+        return DisplaySmallYo;
+    return DisplayShows(pc) ? pc : UnshownMark;
 }
 
 uint8_t FromDisplayChar(uint8_t display)

@@ -13,5 +13,12 @@ extern const std::array<uint8_t, 64> PcToDisplay;
 // as a space.
 extern const std::array<uint8_t, 80> DisplayToPc;
 
+// True for the characters the display shows: printable ASCII, the Cyrillic
+// letters А..я, Ё and ё.
+bool DisplayShows(uint8_t pc);
+
+// A character the display cannot show goes out as UnshownMark, which reads
+// back as itself, never as a letter.
+constexpr uint8_t UnshownMark = '?';
 uint8_t ToDisplayChar(uint8_t pc);
 uint8_t FromDisplayChar(uint8_t display);

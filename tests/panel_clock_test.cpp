@@ -11,6 +11,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QToolButton>
@@ -210,6 +211,21 @@ TEST_F(PanelClock, ReadingAndWritingBackKeepsTheInstrumentsDate)
     EXPECT_EQ(std::tuple(ClockDay, ClockMonth, ClockYear), std::tuple(29, 2, 24));
     ASSERT_EQ(p.rig.messages.texts().size(), 1);
     EXPECT_TRUE(p.rig.messages.texts()[0].contains("\"День\""));
+}
+
+// Registers in the layout of the writes make no date under the decoding on
+// opening: the date stays empty and the page points to "Считать".
+TEST_F(PanelClock, OpeningOnRegistersThatMakeNoDateShowsNone)
+{
+    ASSERT_TRUE(p.setInstrumentRegisters(Hex("00 00 10 00 05 01 25 00")));   // 10:00:00 5.01.2025
+    p.open(false, true, false, true);
+    EXPECT_EQ(p.panel.ETime->text(), "10:00:00");
+    EXPECT_EQ(p.panel.EDate->text(), "");
+    EXPECT_TRUE(p.panel.LClockNote->text().contains("\"Считать\""));
+
+    p.panel.KeyPriem->click();
+    EXPECT_EQ(p.panel.EDate->text(), "05-01-25");
+    EXPECT_EQ(p.panel.LClockNote->text(), "");
 }
 
 TEST_F(PanelClock, OpeningWithoutTheClockFlagReadsNothing)

@@ -11,6 +11,7 @@
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 #include "views/List.h"
+#include "views/Search.h"
 #include "views/ListTransfer.h"
 #include "views/Stat.h"
 #include "shell/Message.h"
@@ -19,6 +20,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTableWidget>
 #include <QTest>
 #include <QKeyEvent>
@@ -228,6 +230,100 @@ TEST_F(ListsWindow, ClearingTouchesOnlyTheCurrentListInMemory)
     EXPECT_TRUE(rig.frames().empty());
     window.Key_ExitClick();
     EXPECT_EQ(ReadWholeFile(ListFileName).mid(16 * (8 + 4 * 64), 16), QByteArray(16, ' '));
+}
+
+// Each window acts on the list it shows, whatever the other one chose since.
+TEST_F(ListsWindow, TheStatisticsChoosingAnotherListLeavesTheListsWindowOnItsOwn)
+{
+    ASSERT_TRUE(Report(SaveResults()));
+    Open();
+    const auto list3 = PersonNames[3];
+    window.GridFIODblClick(1);
+    QCoreApplication::processEvents();
+    stat.box_List->setCurrentIndex(2);
+    emit stat.box_List->activated(2);
+    ASSERT_EQ(stat.box_FIO->currentText(), "Цех 3 Фамилия 00");
+
+    window.GridFIO->item(5, 1)->setText(QStringLiteral("Петров"));
+    EXPECT_EQ(FromCp1251(PersonNames[1][4]), "Петров          ");
+    window.KeyInput->click();
+    EXPECT_EQ(PersonNames[1][4], QByteArray(16, ' '));
+    EXPECT_EQ(PersonNames[3], list3);
+    const size_t before = rig.frames().size();
+    window.Key_OutputSel->click();
+    ASSERT_EQ(rig.frames().size(), before + 31 + 255);
+    EXPECT_EQ(rig.frames()[before + 31].left(6), Hex("3A 0E 05 00 04 08"));   // list 1 at 0x0400
+    EXPECT_EQ(window.GridName->currentRow(), 0);
+    stat.hide();
+}
+
+TEST_F(ListsWindow, TheStatisticsSearchTheListTheyShow)
+{
+    const QDateTime day(QDate(2026, 12, 1), QTime(9, 0));
+    Results[0] = TestRecord(1, 4, day);
+    Results[1] = TestRecord(1, 4, day.addSecs(60));
+    Results[2] = TestRecord(3, 4, day.addSecs(120));
+    ResultCount = 3;
+    ASSERT_TRUE(Report(SaveResults()));
+    Open();
+    window.GridName->setCurrentCell(2, 0);
+    window.GridFIODblClick(1);
+    QCoreApplication::processEvents();
+    window.GridName->setCurrentCell(0, 0);
+
+    stat.box_FIO->setCurrentIndex(4);
+    emit stat.box_FIO->activated(4);
+    ASSERT_EQ(FoundCount, 1);
+    EXPECT_EQ(Found[0].ListNo, 3);
+    stat.hide();
+}
+
+// Ё and ё travel as the display's own letters; a sign the display lacks goes
+// out as '?', after the operator has been shown which names change.
+TEST_F(ListsWindow, NamesComeBackAsTheyWereWritten)
+{
+    Open();
+    window.GridName->setCurrentCell(2, 0);
+    window.GridFIO->item(1, 1)->setText(QStringLiteral("Королёв"));
+    window.GridFIO->item(2, 1)->setText(QStringLiteral("Ёлкин"));
+    window.GridFIO->item(3, 1)->setText(QStringLiteral("Цех №5"));
+    {
+        MessageRecorder cancel(QMessageBox::Cancel);
+        window.Key_OutputSel->click();
+        ASSERT_EQ(cancel.texts().size(), 1);
+        EXPECT_TRUE(cancel.texts()[0].endsWith("\"Цех №5\" → \"Цex ?5\"")) << cancel.texts()[0].toStdString();
+    }
+    EXPECT_TRUE(rig.frames().empty());
+
+    window.Key_OutputSel->click();
+    EXPECT_EQ(rig.messages.texts().size(), 1);
+    PersonNames[3].fill(QByteArray());
+    window.Key_InputSel->click();
+    EXPECT_EQ(Person(1), "Kopoлёв         ");
+    EXPECT_EQ(Person(2), "Ёлкин           ");
+    EXPECT_EQ(Person(3), "Цex ?5          ");
+    EXPECT_FALSE(DisplayChangesName(PersonNames[3][0]));
+}
+
+// The cell shows the name as it is kept and sent: composed, in CP1251, 16
+// characters.
+TEST_F(ListsWindow, AnEditedCellShowsTheNameAsKept)
+{
+    Open();
+    const std::pair<QString, QString> cases[] = {
+        {QStringLiteral("Константинопольский"), QStringLiteral("Константинопольс")},
+        {QStringLiteral("И\u0306овин"), QStringLiteral("Йовин           ")},
+        {QStringLiteral("Е\u0308лкин"), QStringLiteral("Ёлкин           ")},
+        {QStringLiteral("Řehoř Ünal"), QStringLiteral("Rehor Unal      ")},
+        {QStringLiteral("a😀b中"), QStringLiteral("a?b?            ")},
+    };
+    for (const auto &[typed, kept] : cases) {
+        window.GridFIO->item(2, 1)->setText(typed);
+        EXPECT_EQ(Person(2), kept);
+        EXPECT_EQ(FromCp1251(PersonNames[1][1]), kept);
+    }
+    window.GridName->item(0, 0)->setText(cases[0].first);
+    EXPECT_EQ(window.GridName->item(0, 0)->text(), cases[0].second);
 }
 
 class ListsWithoutInstrument : public ListsWindow {

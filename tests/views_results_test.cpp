@@ -679,4 +679,25 @@ TEST(DailyFile, RowsAreFixedFieldsInCp1251)
     ResetDataModel();
 }
 
+// Slots 9001..9299 have no grid row; their tests are in the file all the same.
+TEST(DailyFile, HoldsEveryCountedTest)
+{
+    FixedToday today(Now);
+    ResetDataModel();
+    RefDateCode = 0xAC;
+    for (int slot = 0; slot < ResultSlots; ++slot)
+        Results[slot] = TestRecord(1, 0, QDateTime(QDate(2026, 12, 5), QTime(7, 5)), slot % 10);
+    ResultCount = ResultSlots;
+    ResultsGridModel grid;
+    grid.Reset();
+    grid.ShowSlots(0, ResultCount);
+
+    const QList<QByteArray> lines = DailyFileText(grid, ResultCount).split('\n');
+    ASSERT_EQ(lines.size(), 1 + ResultSlots + 1);
+    EXPECT_EQ(lines[9001].mid(6), lines[1].mid(6));
+    EXPECT_EQ(lines[9002].left(6), "9002  ");
+    EXPECT_EQ(lines[9300], QByteArray(lines[10]).replace(0, 6, "9300  "));
+    ResetDataModel();
+}
+
 } // namespace

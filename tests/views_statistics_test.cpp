@@ -13,6 +13,7 @@
 #include "shell/Message.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QCoreApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -116,6 +117,45 @@ TEST_F(Statistics, ASingleDayIsCutByBothTimes)
     Period(At(2026, 5, 10, 8, 0), At(2026, 5, 10, 12, 0));
     SearchByPeriod();
     EXPECT_EQ(FoundTimes(), QStringList({"10.05.2026 8:00", "10.05.2026 12:00"}));
+}
+
+// A period that ends before it begins finds nothing, rather than the tests
+// of its two edge days, and the window says why.
+TEST_F(Statistics, AReversedPeriodFindsNothingAndSaysSo)
+{
+    ScopedWorkDir dir;
+    MessageRecorder messages;
+    Store({TestRecord(1, 0, At(2026, 5, 5, 9, 0)), TestRecord(1, 0, At(2026, 5, 7, 9, 0)),
+           TestRecord(1, 0, At(2026, 5, 10, 9, 0))});
+    ASSERT_TRUE(Report(SaveResults()));
+    TStatF window;
+    window.show();
+    QCoreApplication::processEvents();
+
+    const auto choose = [&](QDateTime begin, QDateTime end) {
+        window.box_YearB->setCurrentText(QString::number(begin.date().year()));
+        window.box_MonB->setCurrentIndex(begin.date().month() - 1);
+        window.box_DayB->setCurrentIndex(begin.date().day() - 1);
+        window.box_HHB->setCurrentIndex(begin.time().hour());
+        window.box_YearE->setCurrentText(QString::number(end.date().year()));
+        window.box_MonE->setCurrentIndex(end.date().month() - 1);
+        window.box_DayE->setCurrentIndex(end.date().day() - 1);
+        window.box_HHE->setCurrentIndex(end.time().hour());
+        window.box_MMB->setCurrentIndex(0);
+        window.box_MME->setCurrentIndex(0);
+        window.key_Poisk->click();
+    };
+    choose(At(2026, 5, 10, 8, 0), At(2026, 5, 5, 12, 0));
+    EXPECT_EQ(FoundCount, 0);
+    EXPECT_EQ(window.Grid().Cell(1, 3), "");
+    EXPECT_FALSE(window.LabelPeriod->text().isEmpty());
+    choose(At(2026, 5, 10, 10, 0), At(2026, 5, 10, 8, 0));
+    EXPECT_EQ(FoundCount, 0);
+    EXPECT_FALSE(window.LabelPeriod->text().isEmpty());
+
+    choose(At(2026, 5, 5, 8, 0), At(2026, 5, 10, 10, 0));
+    EXPECT_EQ(FoundCount, 3);
+    EXPECT_TRUE(window.LabelPeriod->text().isEmpty());
 }
 
 // Keys compare full years, so a period over the wrap of the year code (2031

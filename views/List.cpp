@@ -155,11 +155,9 @@ TListF::TListF(QWidget *parent) : QDialog(parent)
     resize(560, 560);
 
     connect(GridName, &QTableWidget::currentCellChanged, this, [this](int row) { GridNameSelectCell(row); });
-    connect(GridName, &QTableWidget::itemChanged, this,
-            [this](QTableWidgetItem *item) { GridNameSetEditText(item->row(), item->text()); });
+    connect(GridName, &QTableWidget::itemChanged, this, &TListF::NameCommitted);
     connect(GridFIO, &QTableWidget::currentCellChanged, this, [this](int row) { GridFIOSelectCell(row); });
-    connect(GridFIO, &QTableWidget::itemChanged, this,
-            [this](QTableWidgetItem *item) { GridFIOSetEditText(item->row(), item->text()); });
+    connect(GridFIO, &QTableWidget::itemChanged, this, &TListF::PersonCommitted);
     connect(GridFIO, &QTableWidget::cellDoubleClicked, this, [this](int row) { GridFIODblClick(row); });
     connect(KeyInput, &QToolButton::clicked, this, &TListF::KeyInputClick);
     connect(Key_InputSel, &QToolButton::clicked, this, &TListF::Key_InputSelClick);
@@ -203,6 +201,7 @@ void TListF::showEvent(QShowEvent *event)
 void TListF::FormActivate()
 {
     Key_Exit->setDown(false);
+    m_list = IsListNumber(CurrentList) ? CurrentList : 1;
     m_saveOnClose = Report(LoadLists());
     m_listSaveFailed = false;
     ShowLists();
@@ -220,7 +219,11 @@ void TListF::ShowLists()
     CloseEditors(GridFIO);
     for (int list = 1; list <= ListCount; ++list)
         SetCell(GridName, list - 1, 0, FromCp1251(ListNames[list]));
-    ShowPersons(CurrentList);
+    {
+        const QSignalBlocker blocker(GridName);
+        GridName->setCurrentCell(m_list - 1, 0);
+    }
+    ShowPersons(m_list);
     for (int row = 1; row < FioRows; ++row)
         SetCell(GridFIO, row, 0, QStringLiteral("%1").arg(row, 2));
 }
@@ -238,8 +241,9 @@ void TListF::GridNameSelectCell(int row)
 {
     if (!IsListNumber(row + 1))
         return;
-    CurrentList = row + 1;
-    ShowPersons(CurrentList);
+    m_list = row + 1;
+    CurrentList = m_list;
+    ShowPersons(m_list);
 }
 
 void TListF::GridNameSetEditText(int row, const QString &text)
@@ -247,9 +251,28 @@ void TListF::GridNameSetEditText(int row, const QString &text)
     if (!IsListNumber(row + 1))
         return;
     ListNames[row + 1] = NormalisedName(text);
-    CurrentList = row + 1;
-    ShowPersons(CurrentList);
+    m_list = row + 1;
+    CurrentList = m_list;
+    ShowPersons(m_list);
     m_saveOnClose = true;
+}
+
+// A finished edit: the cell shows the name as it is kept and sent, cut to
+// 16 characters, with what CP1251 lacks replaced.
+void TListF::NameCommitted(QTableWidgetItem *item)
+{
+    const int row = item->row();
+    GridNameSetEditText(row, item->text());
+    if (IsListNumber(row + 1))
+        SetCell(GridName, row, 0, FromCp1251(ListNames[row + 1]));
+}
+
+void TListF::PersonCommitted(QTableWidgetItem *item)
+{
+    const int row = item->row();
+    GridFIOSetEditText(row, item->text());
+    if (row >= 1 && row <= PersonsPerList && IsListNumber(m_list))
+        SetCell(GridFIO, row, 1, FromCp1251(PersonNames[m_list][row - 1]));
 }
 
 void TListF::GridFIOSelectCell(int row)
@@ -260,9 +283,9 @@ void TListF::GridFIOSelectCell(int row)
 
 void TListF::GridFIOSetEditText(int row, const QString &text)
 {
-    if (row < 1 || row > PersonsPerList || !IsListNumber(CurrentList))
+    if (row < 1 || row > PersonsPerList || !IsListNumber(m_list))
         return;
-    PersonNames[CurrentList][row - 1] = NormalisedName(text);
+    PersonNames[m_list][row - 1] = NormalisedName(text);
     CurrentPerson = row - 1;
     m_saveOnClose = true;
 }
@@ -271,6 +294,7 @@ void TListF::GridFIODblClick(int row)
 {
     if (row < 1 || row > PersonsPerList)
         return;
+    CurrentList = m_list;
     CurrentPerson = row - 1;
     StatPage = 0;
     // The statistics window loads the list file: it must hold the edits.
@@ -284,16 +308,16 @@ void TListF::GridFIODblClick(int row)
 
 void TListF::KeyInputClick()
 {
-    if (!IsListNumber(CurrentList))
+    if (!IsListNumber(m_list))
         return;
-    PersonNames[CurrentList].fill(QByteArray(NameLength, ' '));
+    PersonNames[m_list].fill(QByteArray(NameLength, ' '));
     m_saveOnClose = true;
     ShowLists();
 }
 
 void TListF::Key_InputSelClick()
 {
-    if (!ReadListFromInstrument(CurrentList))
+    if (!ReadListFromInstrument(m_list))
         return;
     m_saveOnClose = true;
     ShowLists();
@@ -301,7 +325,15 @@ void TListF::Key_InputSelClick()
 
 void TListF::Key_OutputSelClick()
 {
-    WriteListToInstrument(CurrentList);
+    const QStringList changed = NamesTheDisplayChanges(m_list);
+    if (!changed.isEmpty()
+        && ShowWarning(QStringLiteral("Дисплей прибора не показывает некоторые знаки. "
+                                      "Из прибора эти имена вернутся такими:\n")
+                           + changed.join('\n'),
+                       QMessageBox::Ok | QMessageBox::Cancel)
+               != QMessageBox::Ok)
+        return;
+    WriteListToInstrument(m_list);
 }
 
 void TListF::init_EEPROMClick()

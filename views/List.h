@@ -9,6 +9,7 @@ class QGroupBox;
 class QPlainTextEdit;
 class QShowEvent;
 class QTableWidget;
+class QTableWidgetItem;
 class QToolButton;
 
 class TListF : public QDialog {
@@ -49,6 +50,12 @@ private:
     QWidget *BuildButtons();
     void SetCell(QTableWidget *grid, int row, int column, const QString &text);
 
+    void NameCommitted(QTableWidgetItem *item);
+    void PersonCommitted(QTableWidgetItem *item);
+
+    // The list this window shows and acts on. The statistics window, open
+    // beside it, may choose another list for itself.
+    int m_list = 1;
     bool m_saveOnClose = false;   // the lists hold what the file held, or newer
     bool m_listSaveFailed = false;   // a save for the statistics window failed
 };

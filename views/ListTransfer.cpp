@@ -14,11 +14,36 @@ namespace {
 constexpr int ListParts = ListBytes / ListPartBytes;
 constexpr uint8_t ErasedByte = 0xFF;
 
+// A letter whose accent CP1251 lacks is kept as its base letter (Ř as R);
+// anything else without a code becomes '?'.
+char StorableChar(char32_t codePoint)
+{
+    const QString character = QString::fromUcs4(&codePoint, 1);
+    const QByteArray byte = ToCp1251(character);
+    if (byte != "?" || codePoint == U'?')
+        return byte.at(0);
+    return ToCp1251(character.normalized(QString::NormalizationForm_D).left(1)).at(0);
+}
+
+// A Cyrillic letter that goes out as the Latin letter of its shape comes
+// back as that Latin letter, and the display shows the same.
+bool ComesBackAsLookAlike(uint8_t pc)
+{
+    return pc >= 0xC0 && ToDisplayChar(pc) < 0x80;
+}
+
 } // namespace
 
 QByteArray NormalisedName(const QString &text)
 {
-    return ToCp1251(text.left(NameLength)).leftJustified(NameLength, ' ');
+    // Composed first: a pasted "И" + combining breve is the one letter Й.
+    QByteArray name;
+    for (char32_t codePoint : text.normalized(QString::NormalizationForm_C).toUcs4()) {
+        if (name.size() == NameLength)
+            break;
+        name.append(StorableChar(codePoint));
+    }
+    return name.leftJustified(NameLength, ' ');
 }
 
 QByteArray NameFromDisplay(const uint8_t *bytes, const QByteArray &erased)
@@ -36,6 +61,42 @@ void NameToDisplay(const QByteArray &name, uint8_t *out)
     const QByteArray filled = name.leftJustified(NameLength, ' ');
     for (int i = 0; i < NameLength; ++i)
         out[i] = ToDisplayChar(static_cast<uint8_t>(filled[i]));
+}
+
+QByteArray NameReadBack(const QByteArray &name)
+{
+    std::array<uint8_t, NameLength> display{};
+    NameToDisplay(name, display.data());
+    return NameFromDisplay(display.data(), {});
+}
+
+bool DisplayChangesName(const QByteArray &name)
+{
+    const QByteArray readBack = NameReadBack(name);
+    const QByteArray filled = name.leftJustified(NameLength, ' ');
+    for (int i = 0; i < NameLength; ++i) {
+        const auto pc = static_cast<uint8_t>(filled[i]);
+        if (readBack[i] != filled[i] && !ComesBackAsLookAlike(pc))
+            return true;
+    }
+    return false;
+}
+
+QStringList NamesTheDisplayChanges(int list)
+{
+    QStringList lines;
+    const auto note = [&lines](const QByteArray &name) {
+        if (DisplayChangesName(name))
+            lines << QStringLiteral("\"%1\" → \"%2\"")
+                         .arg(FromCp1251(name).trimmed(), FromCp1251(NameReadBack(name)).trimmed());
+    };
+    for (int i = 1; i <= ListCount; ++i)
+        note(ListNames[i]);
+    if (IsListNumber(list)) {
+        for (const QByteArray &person : PersonNames[list])
+            note(person);
+    }
+    return lines;
 }
 
 QByteArray ErasedListName(int list)

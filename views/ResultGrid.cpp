@@ -138,16 +138,34 @@ std::vector<StatEntry> ShownTests(const ResultsGridModel &grid)
     return tests;
 }
 
+namespace {
+
+void AppendDailyLine(QString &text, const std::array<QString, GridColumns> &cells)
+{
+    for (int column = 0; column < GridColumns; ++column) {
+        const int width = DailyFieldWidths[column];
+        text += cells[column].left(width).leftJustified(width, ' ');
+    }
+    text += QStringLiteral("\r\n");
+}
+
+} // namespace
+
 QByteArray DailyFileText(const ResultGridModel &grid, int lastRow)
 {
     QString text;
     const int rows = std::clamp(lastRow, 0, GridDataRows);
     for (int row = 0; row <= rows; ++row) {
-        for (int column = 0; column < GridColumns; ++column) {
-            const int width = DailyFieldWidths[column];
-            text += grid.Cell(row, column).left(width).leftJustified(width, ' ');
-        }
-        text += QStringLiteral("\r\n");
+        std::array<QString, GridColumns> cells;
+        for (int column = 0; column < GridColumns; ++column)
+            cells[column] = grid.Cell(row, column);
+        AppendDailyLine(text, cells);
+    }
+    // The slots the grid has no row for are counted tests too.
+    const int counted = std::clamp(lastRow, 0, ResultSlots);
+    for (int slot = GridDataRows; slot < counted; ++slot) {
+        const ViewTexts texts = DecodeForView(slot);
+        AppendDailyLine(text, {RowNumber(slot + 1), texts.List, texts.Person, texts.Date, texts.Time, texts.Result});
     }
     return ToCp1251(text);
 }

@@ -86,7 +86,9 @@ private:
 // would not be, decoded as the statistics window decodes them.
 std::vector<StatEntry> ShownTests(const ResultsGridModel &grid);
 
-// The daily text copy of grid rows 0 .. lastRow (bounded to the grid): the
-// six cells of each row in fields of 6, 16, 16, 12, 6 and 4 characters, cut
-// or filled with spaces, each line ended by CR LF, in CP1251.
+// The daily text copy of grid rows 0 .. lastRow (bounded to the grid), then
+// of the slots from 9001 to lastRow - 1 that have no grid row, numbered and
+// decoded as the grid decodes them: the six cells of each row in fields of
+// 6, 16, 16, 12, 6 and 4 characters, cut or filled with spaces, each line
+// ended by CR LF, in CP1251.
 QByteArray DailyFileText(const ResultGridModel &grid, int lastRow);

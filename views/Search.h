@@ -40,8 +40,10 @@ extern std::array<StatEntry, FoundCapacity> Found;
 // Puts the period and the found tables back to their start-up values.
 void ResetSearch();
 
-// Finds the records of person CurrentPerson of list CurrentList. Anonymous
-// tests are never found here.
+// Finds the records of `person` (0..63) of `list` (1..8). Anonymous tests
+// are never found here.
+void SearchByPerson(int list, int person);
+// The same for person CurrentPerson of list CurrentList.
 void SearchByPerson();
 
 // The lines of the person search's report: "Записей  нет", or the count with
@@ -51,10 +53,14 @@ QStringList PersonSearchReport();
 // Computes the period keys from the period values.
 void MakePeriodKeys();
 
+// True when the period, with its keys made, ends before it begins.
+bool PeriodReversed();
+
 // Finds the records of the period (keys made first): every day strictly
 // between the begin and the end date whole, the begin day from the begin
 // time on, the end day up to the end time. A period of a single day takes
-// the records between the two times. Nothing is found without results.
+// the records between the two times. Nothing is found without results, nor
+// for a period that ends before it begins.
 void SearchByPeriod();
 
 // The period from the first stored record to `now`.

@@ -199,7 +199,10 @@ QWidget *TStatF::BuildPeriodPage()
     key_Poisk = new QPushButton(QStringLiteral("ПОИСК"), TabSheet2);
     key_Poisk->setObjectName("key_Poisk");
     grid->addWidget(key_Poisk, 3, 1, 1, 2);
-    grid->setRowStretch(4, 1);
+    LabelPeriod = MakeLabel(TabSheet2, "LabelPeriod", {});
+    LabelPeriod->setWordWrap(true);
+    grid->addWidget(LabelPeriod, 4, 0, 1, PeriodColumns + 1);
+    grid->setRowStretch(5, 1);
     return TabSheet2;
 }
 
@@ -293,9 +296,11 @@ void TStatF::box_FIOChange(int index)
     ShowFound();
 }
 
+// The list the box shows: the lists window may since have chosen another
+// list for itself.
 void TStatF::ShowPersonSearch()
 {
-    SearchByPerson();
+    SearchByPerson(box_List->currentIndex() + 1, CurrentPerson);
     memo_Poisk->setPlainText(PersonSearchReport().join('\n'));
 }
 
@@ -314,6 +319,8 @@ void TStatF::RunPeriodSearch()
     if (ResultCount > 0)
         ReadPeriodBoxes();
     SearchByPeriod();
+    LabelPeriod->setText(PeriodReversed() ? QStringLiteral("Конец периода раньше его начала: поиск не выполнен.")
+                                          : QString());
     ShowFound();
 }
 

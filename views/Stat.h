@@ -39,6 +39,7 @@ public:
     QComboBox *box_HHE = nullptr;
     QComboBox *box_MME = nullptr;
     QPushButton *key_Poisk = nullptr;
+    QLabel *LabelPeriod = nullptr;   // says when the period ends before it begins
     QTableView *GridRes = nullptr;
     QToolButton *Key_Exit = nullptr;
     QPushButton *Key_Export = nullptr;   // the records found, as a spreadsheet table
