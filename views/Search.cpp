@@ -20,6 +20,7 @@ int BeginTimeKey;
 int EndTimeKey;
 
 int FoundCount;
+FoundSearch LastSearch;
 std::array<StatEntry, FoundCapacity> Found;
 
 namespace {
@@ -65,12 +66,14 @@ void ResetSearch()
     EndMinute = 59;
     MakePeriodKeys();
     FoundCount = 0;
+    LastSearch = FoundSearch::None;
     Found.fill(StatEntry{});
 }
 
 void SearchByPerson()
 {
     FoundCount = 0;
+    LastSearch = FoundSearch::Person;
     const int count = std::clamp(ResultCount, 0, ResultSlots);
     for (int slot = 0; slot < count; ++slot) {
         const ResultRecord &record = Results[slot];
@@ -100,6 +103,7 @@ void MakePeriodKeys()
 void SearchByPeriod()
 {
     FoundCount = 0;
+    LastSearch = FoundSearch::Period;
     if (ResultCount <= 0)
         return;
     MakePeriodKeys();

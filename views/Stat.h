@@ -42,6 +42,8 @@ public:
     QTableView *GridRes = nullptr;
     QToolButton *Key_Exit = nullptr;
     QPushButton *Key_Export = nullptr;   // the records found, as a spreadsheet table
+    QPushButton *Key_Print = nullptr;    // the records found, on paper
+    QPushButton *Key_Pdf = nullptr;      // the records found, as a PDF file
 
     const FoundGridModel &Grid() const { return *m_grid; }
 
@@ -60,6 +62,8 @@ public:
     void page_StatChange(int index);
     void Key_ExitClick();
     void Key_ExportClick();
+    void Key_PrintClick();
+    void Key_PdfClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
