@@ -109,6 +109,7 @@ void PreviewSheet(QWidget *parent, const PrintSheet &sheet)
     printer.setDocName(sheet.title.value(0));
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setWindowTitle(QStringLiteral("Печать"));
+    dialog.resize(800, 760);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [&sheet](QPrinter *target) { PaintSheet(sheet, *target); });
     if (InstalledPreviewHandler())

@@ -15,24 +15,28 @@ namespace {
 
 struct Column {
     QString header;
-    double weight;   // share of the table's width
     Qt::Alignment alignment;
 };
 
 const std::array<Column, 6> TestColumns = {{
-    {QStringLiteral("№"), 8, Qt::AlignRight},
-    {QStringLiteral("Список"), 26, Qt::AlignLeft},
-    {QStringLiteral("ФИО"), 30, Qt::AlignLeft},
-    {QStringLiteral("Дата"), 16, Qt::AlignHCenter},
-    {QStringLiteral("Время"), 10, Qt::AlignHCenter},
-    {QStringLiteral("Рез."), 8, Qt::AlignRight},
+    {QStringLiteral("№"), Qt::AlignRight},
+    {QStringLiteral("Список"), Qt::AlignLeft},
+    {QStringLiteral("ФИО"), Qt::AlignLeft},
+    {QStringLiteral("Дата"), Qt::AlignHCenter},
+    {QStringLiteral("Время"), Qt::AlignHCenter},
+    {QStringLiteral("Рез."), Qt::AlignRight},
 }};
-const Column SignatureColumn = {QStringLiteral("Подпись"), 26, Qt::AlignLeft};
+const Column SignatureColumn = {QStringLiteral("Подпись"), Qt::AlignLeft};
+constexpr int ListColumn = 1;
+constexpr int PersonColumn = 2;
 
 constexpr double SideMarginMm = 15;
 constexpr double TopMarginMm = 12;
 constexpr double CellPaddingMm = 1.2;
 constexpr double SignatureRowMm = 7;   // room for a signature by hand
+constexpr double SignatureWidthMm = 30;
+constexpr double TablePoints = 9;
+constexpr double NameWidthMm = 34;     // the names' columns at least, where the page has room
 
 QFont SheetFont(double points, bool bold = false)
 {
@@ -70,11 +74,12 @@ public:
     SheetPainter(QPainter &painter, const QPagedPaintDevice &device, const PrintSheet &sheet)
         : m_painter(painter), m_sheet(sheet), m_mm(device.logicalDpiY() / 25.4), m_width(device.width()),
           m_height(device.height()), m_heading(SheetFont(13, true)), m_titleFont(SheetFont(10)),
-          m_body(SheetFont(9)), m_bold(SheetFont(9, true))
+          m_body(SheetFont(TablePoints)), m_bold(SheetFont(TablePoints, true))
     {
         m_columns.assign(TestColumns.begin(), TestColumns.end());
         if (sheet.signatureColumn)
             m_columns.push_back(SignatureColumn);
+        FitColumns(device);
         const double lineHeight = QFontMetricsF(m_body, &device).height();
         m_rowHeight = std::max(lineHeight * 1.5, sheet.signatureColumn ? SignatureRowMm * m_mm : 0.0);
         m_footerHeight = lineHeight + 3 * m_mm;
@@ -102,6 +107,52 @@ public:
     }
 
 private:
+    // Every cell is shown whole: the columns take the width of their longest
+    // text, and where the page is too narrow for them the table's font is
+    // made smaller. What is left goes to the signatures, or to the names.
+    void FitColumns(const QPagedPaintDevice &device)
+    {
+        std::vector<double> widths = NaturalWidths(device);
+        const double signature = m_sheet.signatureColumn ? SignatureWidthMm * m_mm : 0.0;
+        double needed = signature;
+        for (double width : widths)
+            needed += width;
+        if (needed > m_width) {
+            const double points = TablePoints * m_width / needed;
+            m_body = SheetFont(points);
+            m_bold = SheetFont(points, true);
+            widths = NaturalWidths(device);
+            needed = signature;
+            for (double width : widths)
+                needed += width;
+        }
+        const double spare = std::max(0.0, m_width - needed);
+        if (m_sheet.signatureColumn) {
+            widths.push_back(signature + spare);
+        } else {
+            widths[ListColumn] += spare / 2;
+            widths[PersonColumn] += spare / 2;
+        }
+        m_widths = widths;
+    }
+
+    std::vector<double> NaturalWidths(const QPagedPaintDevice &device) const
+    {
+        const QFontMetricsF body(m_body, &device);
+        const QFontMetricsF bold(m_bold, &device);
+        std::vector<double> widths;
+        for (int column = 0; column < int(TestColumns.size()); ++column) {
+            double width = bold.horizontalAdvance(TestColumns[column].header);
+            for (const QStringList &row : m_sheet.rows)
+                width = std::max(width, body.horizontalAdvance(row.value(column)));
+            widths.push_back(width + 2 * CellPaddingMm * m_mm + m_mm);
+        }
+        const double least = std::min(NameWidthMm * m_mm, m_width / 6);
+        for (int column : {ListColumn, PersonColumn})
+            widths[column] = std::max(widths[column], least);
+        return widths;
+    }
+
     double TitleHeight(const QPagedPaintDevice &device) const
     {
         double height = 0;
@@ -132,13 +183,10 @@ private:
 
     double DrawRow(double y, const QStringList &cells, const QFont &font)
     {
-        double weights = 0;
-        for (const Column &column : m_columns)
-            weights += column.weight;
         double x = 0;
         m_painter.setPen(QPen(Qt::black, 0.2 * m_mm));
         for (int index = 0; index < int(m_columns.size()); ++index) {
-            const double width = m_width * m_columns[index].weight / weights;
+            const double width = m_widths[index];
             const QRectF cell(x, y, width, m_rowHeight);
             m_painter.drawRect(cell);
             DrawText(cell.adjusted(CellPaddingMm * m_mm, 0, -CellPaddingMm * m_mm, 0), cells.value(index),
@@ -171,6 +219,7 @@ private:
     QPainter &m_painter;
     const PrintSheet &m_sheet;
     std::vector<Column> m_columns;
+    std::vector<double> m_widths;
     double m_mm;
     double m_width;
     double m_height;
