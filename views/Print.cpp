@@ -14,6 +14,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <algorithm>
 
 namespace {
 
@@ -56,7 +57,8 @@ QStringList FoundTitle()
 {
     if (LastSearch == FoundSearch::Person) {
         const int list = std::clamp(CurrentList, 1, ListCount);
-        const QString person = WithoutPadding(FromCp1251(PersonNames[list][std::clamp(CurrentPerson, 0, PersonsPerList - 1)]));
+        const int place = std::clamp(CurrentPerson, 0, PersonsPerList - 1);
+        const QString person = WithoutPadding(FromCp1251(PersonNames[list][place]));
         return QStringList{QStringLiteral("Статистика: тесты тестируемого"),
                            person + QStringLiteral(" (") + WithoutPadding(FromCp1251(ListNames[list])) + ')'}
                + PersonSearchReport();
