@@ -104,13 +104,9 @@ std::vector<StatEntry> ManyTests(int count)
 
 class Print : public ::testing::Test {
 protected:
-    Print()
-    {
-        ResetDataModel();
-        ResetSearch();
-        ResetExchangeVariables();
-    }
-    ~Print() override
+    Print() { ResetAll(); }
+    ~Print() override { ResetAll(); }
+    static void ResetAll()
     {
         ResetDataModel();
         ResetSearch();
@@ -189,8 +185,8 @@ TEST_F(Print, PagesCarryEveryTestOnceInOrderUnderTheHeader)
 
 // The results window prints the tests it shows (not a stale month's), with
 // the day, the instrument and the folder above them; the file dialog offers
-// the day's name.
-TEST_F(Print, ResultsWindowWritesItsRegister)
+// the day's name. The preview shows the same sheet, without a printer.
+TEST_F(Print, ResultsWindowPrintsItsRegister)
 {
     PersonNames[2][7] = ToCp1251("Ким \"Малой\"");
     SaveStore({TestRecord(2, 7, At(2026, 11, 30, 23, 59), 3), TestRecord(2, 7, At(2026, 12, 5, 7, 5), 12),
@@ -216,6 +212,17 @@ TEST_F(Print, ResultsWindowWritesItsRegister)
     EXPECT_EQ(text.count(RowPattern({"1", "Название цеха 2", "Ким \"Малой\"", "05.12.2026", "07:05", "1,2"})), 1);
     EXPECT_EQ(text.count(RowPattern({"2", "Аноним", "07.12.2026", "23:59", "6,3"})), 1);
     EXPECT_FALSE(text.contains("30.11.2026"));
+
+    int previewPages = 0;
+    const PreviewHandler previous = SetPreviewHandler([&](QPrintPreviewDialog &dialog) {
+        auto *preview = dialog.findChild<QPrintPreviewWidget *>();
+        ASSERT_NE(preview, nullptr);
+        preview->updatePreview();
+        previewPages = preview->pageCount();
+    });
+    window.Key_Print->click();
+    SetPreviewHandler(previous);
+    EXPECT_EQ(previewPages, 1);
     EXPECT_TRUE(messages.texts().isEmpty());
 }
 
@@ -247,30 +254,6 @@ TEST_F(Print, StatisticsWindowHeadsThePagesWithItsSearch)
     EXPECT_TRUE(text.contains("Статистика: тесты за период"));
     EXPECT_TRUE(text.contains("с 02.11.2025 06:45 по 08.12.2026 10:05")) << qPrintable(text);
     EXPECT_TRUE(text.contains(RowPattern({"2", "Название цеха 3", "Цех 3 Фамилия 08", "01.12.2026", "09:00", "0,0"})));
-    EXPECT_TRUE(messages.texts().isEmpty());
-}
-
-// "Печать..." opens the preview on the sheet; no printer is needed for it.
-TEST_F(Print, PreviewShowsTheSheetWithoutAPrinter)
-{
-    SaveStore({TestRecord(1, 1, At(2026, 12, 7, 12, 30), 15)});
-    TResF window;
-    window.show();
-    QCoreApplication::processEvents();
-
-    int previews = 0;
-    int pages = 0;
-    const PreviewHandler previous = SetPreviewHandler([&](QPrintPreviewDialog &dialog) {
-        ++previews;
-        auto *preview = dialog.findChild<QPrintPreviewWidget *>();
-        ASSERT_NE(preview, nullptr);
-        preview->updatePreview();
-        pages = preview->pageCount();
-    });
-    window.Key_Print->click();
-    SetPreviewHandler(previous);
-    EXPECT_EQ(previews, 1);
-    EXPECT_EQ(pages, 1);
     EXPECT_TRUE(messages.texts().isEmpty());
 }
 
