@@ -25,6 +25,7 @@ bool ServiceLinkTest;
 bool WatchMode;
 
 int InstrumentNumber;
+bool InstrumentNumberKnown;
 
 void ResetExchangeVariables()
 {
@@ -53,6 +54,7 @@ void ResetExchangeVariables()
     WatchMode = false;
 
     InstrumentNumber = 1;
+    InstrumentNumberKnown = false;
 }
 
 namespace {

@@ -53,8 +53,10 @@ extern bool PanelLinkTest;    // the instrument panel's endless link probe
 extern bool ServiceLinkTest;  // the service window's endless link probe
 extern bool WatchMode;        // the clock watch: show the progress panel and the stop button
 
-// Instrument number, word 21 of the sensor table as last read.
+// Instrument number, word 21 of the sensor table as last read; known once a
+// sensor table has been read since the start.
 extern int InstrumentNumber;
+extern bool InstrumentNumberKnown;
 
 // Puts every value above back to its value at start-up.
 void ResetExchangeVariables();

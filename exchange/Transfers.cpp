@@ -128,6 +128,7 @@ void TakeSensorWords()
 {
     std::copy_n(TransferWords.begin(), SensorTableSize, SensorTable.begin());
     InstrumentNumber = SensorTable[21];
+    InstrumentNumberKnown = true;
     SensorNumber = SensorTable[22];
 }
 

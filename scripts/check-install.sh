@@ -27,6 +27,12 @@ id=example.orbisk.orba
 usr="$root/usr"
 fail() { echo "check-install: $*" >&2; exit 1; }
 
+# Print and PDF need the toolkit's print support at run time; the package
+# takes it from the libraries the program links.
+if [ "${1:-}" = "--deb" ]; then
+    dpkg-deb -f "$2" Depends | grep -q libqt6printsupport6 || fail "the package does not depend on libqt6printsupport6"
+fi
+
 for file in bin/orba bin/orba-virtual-instrument \
             share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
             share/icons/hicolor/scalable/apps/$id.svg \

@@ -22,35 +22,9 @@ QString Field(QString text)
     return text;
 }
 
-QString WithoutPadding(const QString &name)
-{
-    qsizetype end = name.size();
-    while (end > 0 && name[end - 1] == QLatin1Char(' '))
-        --end;
-    return name.left(end);
-}
-
 QString TwoPlaces(int value)
 {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
-
-// The date key is (year - 2000) x 512 + month x 32 + day, the time key
-// hour x 64 + minute (store/ResultRecord.h).
-QString DateOf(int dateKey)
-{
-    return TwoPlaces(dateKey & 31) + '.' + TwoPlaces((dateKey >> 5) & 15) + '.'
-           + QStringLiteral("%1").arg(2000 + (dateKey >> 9), 4, 10, QLatin1Char('0'));
-}
-
-QString TimeOf(int timeKey)
-{
-    return TwoPlaces(timeKey >> 6) + ':' + TwoPlaces(timeKey & 63);
-}
-
-QString ResultOf(int tenths)
-{
-    return QStringLiteral("%1,%2").arg(tenths / 10).arg(tenths % 10);
 }
 
 QString Row(const QStringList &fields)
@@ -63,11 +37,37 @@ QString Row(const QStringList &fields)
 
 } // namespace
 
+QString WithoutPadding(const QString &name)
+{
+    qsizetype end = name.size();
+    while (end > 0 && name[end - 1] == QLatin1Char(' '))
+        --end;
+    return name.left(end);
+}
+
+// The date key is (year - 2000) x 512 + month x 32 + day, the time key
+// hour x 64 + minute (store/ResultRecord.h).
+QString TableDate(int dateKey)
+{
+    return TwoPlaces(dateKey & 31) + '.' + TwoPlaces((dateKey >> 5) & 15) + '.'
+           + QStringLiteral("%1").arg(2000 + (dateKey >> 9), 4, 10, QLatin1Char('0'));
+}
+
+QString TableTime(int timeKey)
+{
+    return TwoPlaces(timeKey >> 6) + ':' + TwoPlaces(timeKey & 63);
+}
+
+QString TableResult(int tenths)
+{
+    return QStringLiteral("%1,%2").arg(tenths / 10).arg(tenths % 10);
+}
+
 QByteArray SpreadsheetText(std::span<const StatEntry> entries)
 {
     QString text = Row(HeaderFields);
     for (const StatEntry &entry : entries)
-        text += Row({WithoutPadding(entry.ListText), WithoutPadding(entry.PersonText), DateOf(entry.DateKey),
-                     TimeOf(entry.TimeKey), ResultOf(entry.Result)});
+        text += Row({WithoutPadding(entry.ListText), WithoutPadding(entry.PersonText), TableDate(entry.DateKey),
+                     TableTime(entry.TimeKey), TableResult(entry.Result)});
     return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
 }

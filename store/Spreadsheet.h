@@ -19,3 +19,12 @@
 #include <span>
 
 QByteArray SpreadsheetText(std::span<const StatEntry> entries);
+
+// The fields as the table writes them, for every other copy of the tests
+// that leaves the program: a name without the spaces that pad it, the date
+// of a date key as DD.MM.YYYY, the time of a time key as HH:MM, a result in
+// tenths of a per mille with a decimal comma.
+QString WithoutPadding(const QString &name);
+QString TableDate(int dateKey);
+QString TableTime(int timeKey);
+QString TableResult(int tenths);

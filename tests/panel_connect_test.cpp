@@ -96,6 +96,7 @@ TEST_F(PanelConnect, ConnectingShowsTheNumbersRightAlignedInSix)
     EXPECT_EQ(panel.LNum->text(), "  1234");
     EXPECT_EQ(panel.LSensor->text(), "    56");
     EXPECT_EQ(InstrumentNumber, 1234);
+    EXPECT_TRUE(InstrumentNumberKnown);   // printed pages name it from now on
     EXPECT_EQ(SensorNumber, 56);
     EXPECT_EQ(value(0), "     0");
     EXPECT_EQ(value(1), " 65535");
@@ -147,6 +148,7 @@ TEST_F(PanelWithWrongEchoes, WrongEchoesAreNoIdentification)
     EXPECT_EQ(panel.LSensor->text(), "нет данных");
     EXPECT_EQ(SensorNumber, sensorNumber);
     EXPECT_EQ(InstrumentNumber, instrumentNumber);
+    EXPECT_FALSE(InstrumentNumberKnown);
     EXPECT_TRUE(value(21).isEmpty());
     EXPECT_EQ(rig.messages.texts(), QStringList{"Нет связи с прибором"});
     EXPECT_EQ(ReadWholeFile(rig.dir.file("orbisk_m.cnf")), config);

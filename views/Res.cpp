@@ -5,6 +5,7 @@
 #include "shell/Message.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
+#include "views/Print.h"
 #include "views/ResultGrid.h"
 #include "views/ResultSteps.h"
 #include "views/ViewCommon.h"
@@ -80,6 +81,8 @@ TResF::TResF(QWidget *parent) : QDialog(parent)
     connect(Key_StepInput, &QToolButton::clicked, this, &TResF::Key_StepInputClick);
     connect(Button1, &QPushButton::clicked, this, &TResF::Button1Click);
     connect(Key_Export, &QPushButton::clicked, this, &TResF::Key_ExportClick);
+    connect(Key_Print, &QPushButton::clicked, this, &TResF::Key_PrintClick);
+    connect(Key_Pdf, &QPushButton::clicked, this, &TResF::Key_PdfClick);
 }
 
 QWidget *TResF::BuildInputGroup()
@@ -117,6 +120,8 @@ QWidget *TResF::BuildPrintGroup()
     Button1->setObjectName("Button1");
     Button1->setAutoDefault(false);   // Return must not write the file
     Key_Export = MakeExportButton(GroupBox2);
+    Key_Print = MakePrintButton(GroupBox2);
+    Key_Pdf = MakePdfButton(GroupBox2);
 
     auto *column = new QVBoxLayout(GroupBox2);
     for (QLabel *each : {Label1, Label2, Label3, Label4})
@@ -125,6 +130,10 @@ QWidget *TResF::BuildPrintGroup()
     buttons->addWidget(Button1);
     buttons->addWidget(Key_Export);
     column->addLayout(buttons);
+    auto *printButtons = new QHBoxLayout;
+    printButtons->addWidget(Key_Print);
+    printButtons->addWidget(Key_Pdf);
+    column->addLayout(printButtons);
     return GroupBox2;
 }
 
@@ -218,6 +227,16 @@ void TResF::Button1Click()
 void TResF::Key_ExportClick()
 {
     ExportToSpreadsheet(this, ShownTests(*m_grid));
+}
+
+void TResF::Key_PrintClick()
+{
+    PreviewSheet(this, RegisterSheet(ShownTests(*m_grid)));
+}
+
+void TResF::Key_PdfClick()
+{
+    SaveSheetPdf(this, RegisterSheet(ShownTests(*m_grid)));
 }
 
 void TResF::Key_ExitClick()

@@ -34,6 +34,8 @@ public:
     QLabel *Label4 = nullptr;
     QPushButton *Button1 = nullptr;
     QPushButton *Key_Export = nullptr;   // the tests shown, as a spreadsheet table
+    QPushButton *Key_Print = nullptr;    // the tests shown, as a register on paper
+    QPushButton *Key_Pdf = nullptr;      // the same register as a PDF file
 
     const ResultsGridModel &Grid() const { return *m_grid; }
 
@@ -42,6 +44,8 @@ public:
     void Key_StepInputClick();
     void Button1Click();
     void Key_ExportClick();
+    void Key_PrintClick();
+    void Key_PdfClick();
     void Key_ExitClick();
 
     // Empties the grid and the note of the last step.

@@ -20,6 +20,7 @@ int BeginTimeKey;
 int EndTimeKey;
 
 int FoundCount;
+FoundSearch LastSearch;
 std::array<StatEntry, FoundCapacity> Found;
 
 namespace {
@@ -65,12 +66,14 @@ void ResetSearch()
     EndMinute = 59;
     MakePeriodKeys();
     FoundCount = 0;
+    LastSearch = FoundSearch::None;
     Found.fill(StatEntry{});
 }
 
 void SearchByPerson(int list, int person)
 {
     FoundCount = 0;
+    LastSearch = FoundSearch::Person;
     const int count = std::clamp(ResultCount, 0, ResultSlots);
     for (int slot = 0; slot < count; ++slot) {
         const ResultRecord &record = Results[slot];
@@ -111,6 +114,7 @@ bool PeriodReversed()
 void SearchByPeriod()
 {
     FoundCount = 0;
+    LastSearch = FoundSearch::Period;
     // The edge days of a reversed period would make a part of its tests
     // look like all of them.
     if (ResultCount <= 0 || PeriodReversed())

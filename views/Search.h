@@ -37,6 +37,10 @@ extern int EndTimeKey;
 extern int FoundCount;
 extern std::array<StatEntry, FoundCapacity> Found;
 
+// Which search filled the found tables last.
+enum class FoundSearch { None, Person, Period };
+extern FoundSearch LastSearch;
+
 // Puts the period and the found tables back to their start-up values.
 void ResetSearch();
 

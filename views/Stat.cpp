@@ -4,6 +4,7 @@
 #include "store/Cp1251.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
+#include "views/Print.h"
 #include "views/ResultGrid.h"
 #include "views/Search.h"
 #include "views/ViewCommon.h"
@@ -130,11 +131,15 @@ TStatF::TStatF(QWidget *parent) : QDialog(parent)
     SetUpResultGrid(GridRes, m_grid);
     Key_Exit = MakeExitButton(this);
     Key_Export = MakeExportButton(this);
+    Key_Print = MakePrintButton(this);
+    Key_Pdf = MakePdfButton(this);
 
     auto *side = new QVBoxLayout;
     side->addWidget(Key_Exit, 0, Qt::AlignRight);
     side->addStretch();
     side->addWidget(Key_Export);
+    side->addWidget(Key_Print);
+    side->addWidget(Key_Pdf);
     auto *top = new QHBoxLayout;
     top->addWidget(control_Stat, 1);
     top->addLayout(side);
@@ -152,6 +157,8 @@ TStatF::TStatF(QWidget *parent) : QDialog(parent)
     connect(page_Stat, &QTabWidget::currentChanged, this, &TStatF::page_StatChange);
     connect(Key_Exit, &QToolButton::clicked, this, &TStatF::Key_ExitClick);
     connect(Key_Export, &QPushButton::clicked, this, &TStatF::Key_ExportClick);
+    connect(Key_Print, &QPushButton::clicked, this, &TStatF::Key_PrintClick);
+    connect(Key_Pdf, &QPushButton::clicked, this, &TStatF::Key_PdfClick);
 }
 
 QWidget *TStatF::BuildPersonPage()
@@ -357,4 +364,14 @@ void TStatF::Key_ExportClick()
     // Every record found, also those past the grid's last row.
     const auto found = size_t(std::clamp(FoundCount, 0, FoundCapacity));
     ExportToSpreadsheet(this, std::span<const StatEntry>(Found.data(), found));
+}
+
+void TStatF::Key_PrintClick()
+{
+    PreviewSheet(this, FoundSheet(m_grid->ShownEntries()));
+}
+
+void TStatF::Key_PdfClick()
+{
+    SaveSheetPdf(this, FoundSheet(m_grid->ShownEntries()));
 }

@@ -44,6 +44,8 @@ public:
     QToolButton *Key_Exit = nullptr;
     QPushButton *Key_Export = nullptr;   // the records found, as a spreadsheet table
     QLabel *LabelShown = nullptr;        // how many of the records found the grid shows
+    QPushButton *Key_Print = nullptr;    // the records found, on paper
+    QPushButton *Key_Pdf = nullptr;      // the records found, as a PDF file
 
     const FoundGridModel &Grid() const { return *m_grid; }
 
@@ -62,6 +64,8 @@ public:
     void page_StatChange(int index);
     void Key_ExitClick();
     void Key_ExportClick();
+    void Key_PrintClick();
+    void Key_PdfClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
