@@ -41,6 +41,7 @@ public:
     {
         if (e->type() != TCommNotice::EventType())
             return QObject::event(e);
+        HandOverAcquire(e);
         m_handler(static_cast<const TCommNotice &>(*e));
         return true;
     }

@@ -129,7 +129,9 @@ const std::vector<std::pair<Transfer, Fault>> ChosenCells = {
     {Transfer::MemoryPage, Fault::SplitGap},     {Transfer::TableRead, Fault::PortHeld},
     {Transfer::TableWrite, Fault::Unplug},       {Transfer::MarkWrite, Fault::CutShort},
     {Transfer::LiveViews, Fault::Unplug},        {Transfer::Curves, Fault::Noise},
-    {Transfer::VolumePolling, Fault::WrongEcho},
+    {Transfer::VolumePolling, Fault::WrongEcho}, {Transfer::VolumePolling, Fault::Dropped},
+    {Transfer::ClockWatch, Fault::Unplug},       {Transfer::CorrectionRead, Fault::WrongEcho},
+    {Transfer::PanelLink, Fault::Unplug},        {Transfer::ServiceLink, Fault::CutShort},
 };
 // The cells ./test.sh also runs in the fast exchange.
 const std::vector<std::pair<Transfer, Fault>> FastChosenCells = {
