@@ -39,9 +39,9 @@ public:
 
     bool event(QEvent *e) override
     {
+        HandOverAcquire(e);   // before the notice is read at all
         if (e->type() != TCommNotice::EventType())
             return QObject::event(e);
-        HandOverAcquire(e);
         m_handler(static_cast<const TCommNotice &>(*e));
         return true;
     }
