@@ -18,11 +18,15 @@
 #include <QStringList>
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <memory>
+#include <optional>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -201,12 +205,16 @@ struct ExchangeStage {
     }
     ~ExchangeStage() { ::close(slave); }
 
-    // Throws away what the window sent, so that the line never fills up.
-    void Drain()
+    // What the window sent since the last call; taking it keeps the line
+    // from filling up.
+    QByteArray Drain()
     {
+        QByteArray sent;
         char chunk[512];
-        while (::read(line.master(), chunk, sizeof chunk) > 0) {
-        }
+        ssize_t got = 0;
+        while ((got = ::read(line.master(), chunk, sizeof chunk)) > 0)
+            sent.append(chunk, got);
+        return sent;
     }
 
     PseudoTerminal line;
@@ -218,10 +226,73 @@ constexpr std::array<int32_t, 8> ExchangeModes = {ModeReadMemory,      ModeReadC
                                                   ModeWriteMemory,     ModeWriteClock,      ModeWriteCorrection,
                                                   ModeReadCorrection,  ModeClearRegisters};
 
+// The reply a read must be taken from, worked out from the request alone:
+// its length byte, command, echo and the count of data bytes it carries.
+struct ExpectedReply {
+    int length = 0;
+    uint8_t command = 0;
+    int32_t echo = 0;
+    int echoBytes = 0;   // 2: the whole address; 1: its low byte
+    int dataBytes = 0;
+};
+
+std::optional<ExpectedReply> ReplyOfRead(int32_t mode, int32_t address, int32_t count)
+{
+    switch (mode) {
+    case ModeReadMemory:
+    case ModeReadMemory2: {
+        const int n = count & 0xFF;
+        // A reply of 250 bytes and more has a length byte that wrapped: its
+        // framing says nothing.
+        if (n + 6 > 0xFF)
+            return std::nullopt;
+        return ExpectedReply{n + 6, uint8_t(mode == ModeReadMemory ? 1 : 2), address, 2, n};
+    }
+    case ModeReadClock: return ExpectedReply{16, 3, address, 1, 10};
+    case ModeReadCorrection: return ExpectedReply{7, 3, 24, 1, 1};   // the correction register
+    default: return std::nullopt;
+    }
+}
+
+// Whether `line` holds a well-framed reply whose data are what TransferBuffer
+// starts with.
+bool HoldsReplyInBuffer(const QByteArray &line, const ExpectedReply &reply)
+{
+    const auto *bytes = reinterpret_cast<const uint8_t *>(line.constData());
+    const uint8_t echo[2] = {uint8_t(reply.echo & 0xFF), uint8_t((reply.echo >> 8) & 0xFF)};
+    for (qsizetype at = 0; at + reply.length <= line.size(); ++at) {
+        const uint8_t *r = bytes + at;
+        if (r[0] != ':' || r[1] != reply.length || r[2] != reply.command || r[3] != echo[0]
+            || (reply.echoBytes == 2 && r[4] != echo[1]))
+            continue;
+        if (std::equal(r + 6, r + 6 + reply.dataBytes, TransferBuffer.begin()))
+            return true;
+    }
+    return false;
+}
+
+constexpr int MostSendingsOfARequest = 3;
+
+// How often the most repeated request went out, the requests cut from the
+// bytes sent by their length byte.
+int MostSendings(const QByteArray &sent)
+{
+    std::map<QByteArray, int> sendings;
+    int most = 0;
+    for (qsizetype at = 0; at < sent.size();) {
+        const int length = std::max(1, int(uint8_t(sent[at + 1 < sent.size() ? at + 1 : at])));
+        most = std::max(most, ++sendings[sent.mid(at, length)]);
+        at += length;
+    }
+    return most;
+}
+
 } // namespace
 
 // The mode, address and count of a transfer, then the bytes of the line in
-// pieces as they arrive.
+// pieces as they arrive. A read taken as done had a well-framed reply with
+// the right echo and holds its data; a transfer that failed left the buffer
+// as it was; no request went out more than three times.
 void FuzzExchangeReplies(std::span<const uint8_t> data)
 {
     // Kept to the end of the process: a window must not outlive the
@@ -238,17 +309,43 @@ void FuzzExchangeReplies(std::span<const uint8_t> data)
     WriteRemaining = ExchCount;
     PortName = QStringLiteral("COM1");
 
+    for (std::size_t k = 0; k < TransferBuffer.size(); ++k)
+        TransferBuffer[k] = uint8_t(k * 7 + 3);
+    const auto marked = TransferBuffer;
+    const int32_t mode = ExchMode, address = ExchAddress, count = ExchCount;
+    const bool probe = PanelLinkTest;
+
     stage.window->show();
     QCoreApplication::processEvents();
+    QByteArray line;
     while (!in.Empty() && stage.window->isVisible()) {
         const auto piece = in.Piece();
+        line += Bytes(piece);
         stage.window->PortReceiveData(nullptr, piece.data(), uint16_t(piece.size()));
     }
-    if (stage.window->isVisible())
+    const bool endedItself = !stage.window->isVisible();
+    if (!endedItself) {
+        // What the window queued goes out before the operator leaves, so that
+        // the line shows every request it sent.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (stage.window->Port->IsOpen() && !stage.window->Port->SendIdle()
+               && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
         stage.window->Key_ExitClick();
+    }
     QCoreApplication::processEvents();
-    stage.Drain();
+    const QByteArray sent = stage.Drain();
     Require(!stage.window->isVisible() && !AwaitReply, "the exchange has ended");
+    if (probe)
+        return;   // the link probe repeats its one request by design
+    Require(MostSendings(sent) <= MostSendingsOfARequest, "no request goes out more than three times");
+    if (NoLink) {
+        Require(TransferBuffer == marked, "a failed transfer leaves the buffer as it was");
+        return;
+    }
+    Require(endedItself, "only an exchange that ended by itself is done");
+    if (const auto reply = ReplyOfRead(mode, address, count))
+        Require(HoldsReplyInBuffer(line, *reply), "a read is done only with a well-framed reply");
 }
 
 // Bytes from the line in pieces, each after its length byte; a length byte

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Link tests and transfers against the virtual instrument with random trouble
 # on the line, for a given time; prints the open descriptors, threads and
-# resident memory at the start and the end, and fails when they grew.
+# resident memory at the start and the end, and fails when they grew or when
+# a transfer failed in a round without trouble.
 #
 #   scripts/soak.sh [seconds (600)] [seed]
 set -euo pipefail

@@ -39,6 +39,7 @@ public:
 
     bool event(QEvent *e) override
     {
+        HandOverAcquire(e);   // before the notice is read at all
         if (e->type() != TCommNotice::EventType())
             return QObject::event(e);
         m_handler(static_cast<const TCommNotice &>(*e));

@@ -80,6 +80,7 @@ bool TNotifyChannel::Post(CommNotification kind, uint32_t value, QByteArray bloc
     std::lock_guard lock(m_mutex);
     if (!m_receiver)
         return false;
+    HandOverRelease(event.get());
     QCoreApplication::postEvent(m_receiver, event.release());
     return true;
 }

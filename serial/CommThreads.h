@@ -21,6 +21,28 @@
 #include <optional>
 #include <thread>
 
+// The toolkit's posted-event queue is locked inside the toolkit, where
+// ThreadSanitizer cannot see it. A sanitizer build is told of the hand-over
+// instead: a release where a worker posts a notice, an acquire where the
+// owner's thread takes it, both on the notice's address. Elsewhere both are
+// nothing.
+#if defined(__SANITIZE_THREAD__)
+#define ORBA_TSAN_BUILD 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define ORBA_TSAN_BUILD 1
+#endif
+#endif
+#ifdef ORBA_TSAN_BUILD
+extern "C" void __tsan_acquire(void *address);
+extern "C" void __tsan_release(void *address);
+inline void HandOverRelease(void *notice) { __tsan_release(notice); }
+inline void HandOverAcquire(void *notice) { __tsan_acquire(notice); }
+#else
+inline void HandOverRelease(void *) {}
+inline void HandOverAcquire(void *) {}
+#endif
+
 // One notification on its way to the owner's thread. It owns its block of
 // received bytes; QByteArray keeps a 0 byte after the data.
 class TCommNotice : public QEvent {

@@ -17,6 +17,7 @@
 
 #include "exchange/ExchVars.h"
 #include "exchange/Pace.h"
+#include "exchange/WireTrace.h"
 #include "panel/MemPage.h"
 #include "panel/Pribor.h"
 #include "service/Debug.h"
@@ -34,13 +35,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <optional>
 #include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -51,14 +56,14 @@ namespace {
 
 enum class Transfer {
     ResultStart, ResultStep, ListIn, ListOut, ClockRead, ClockWatch, ClockWritePc, ClockWriteTyped,
-    Erase, CorrectionRead, CorrectionWrite, MemoryPage, TableRead, TableWrite, MarkRead, MarkWrite,
-    LiveViews, Curves, VolumePolling,
+    Erase, CorrectionClock, CorrectionRead, CorrectionWrite, MemoryPage, PanelLink, TableRead, TableWrite,
+    MarkRead, MarkWrite, LiveViews, Curves, ServiceLink, VolumePolling,
 };
 constexpr int TransferCount = int(Transfer::VolumePolling) + 1;
 const char *const TransferNames[TransferCount] = {
     "ResultStart", "ResultStep", "ListIn", "ListOut", "ClockRead", "ClockWatch", "ClockWritePc", "ClockWriteTyped",
-    "Erase", "CorrectionRead", "CorrectionWrite", "MemoryPage", "TableRead", "TableWrite", "MarkRead", "MarkWrite",
-    "LiveViews", "Curves", "VolumePolling",
+    "Erase", "CorrectionClock", "CorrectionRead", "CorrectionWrite", "MemoryPage", "PanelLink", "TableRead",
+    "TableWrite", "MarkRead", "MarkWrite", "LiveViews", "Curves", "ServiceLink", "VolumePolling",
 };
 
 enum class Fault { Silence, WrongEcho, Noise, CutShort, SplitGap, Dropped, Unplug, PortHeld };
@@ -69,9 +74,11 @@ const char *const FaultNames[FaultCount] = {"Silence", "WrongEcho", "Noise",   "
 // Done: no box. NoLink: the one box "Нет связи с прибором". PortError: the
 // one box of a port that cannot be opened. Noted: either box, then the
 // window's own note of what was left undone. EveryRead: the same box once
-// for every read of a view that keeps reading. Anything else is Other.
-enum class Outcome { Done, NoLink, Noted, PortError, EveryRead, Other };
-const char *const OutcomeNames[] = {"done", "no link", "box + note", "port error", "every read", "other"};
+// for every read of a view that keeps reading. Unanswered: no box, and a link
+// test that shows no answer. Anything else is Other.
+enum class Outcome { Done, NoLink, Noted, PortError, EveryRead, Unanswered, Other };
+const char *const OutcomeNames[] = {"done",       "no link",    "box + note", "port error",
+                                    "every read", "unanswered", "other"};
 
 void PrintTo(Outcome outcome, std::ostream *out) { *out << OutcomeNames[int(outcome)]; }
 void PrintTo(Transfer transfer, std::ostream *out) { *out << TransferNames[int(transfer)]; }
@@ -82,9 +89,11 @@ void PrintTo(Fault fault, std::ostream *out) { *out << FaultNames[int(fault)]; }
 // byte); only the breath-volume polling drops it. A step writes what it left
 // undone beside its buttons; the windows that say it in a box of their own
 // (the erase, the table and mark writes) add that note to the first box; the
-// mark read and the live views report every read that fails.
+// mark read and the live views report every read that fails. A link test
+// takes any reply of the right length for an answer and says nothing in a box
+// when none came.
 constexpr Outcome D = Outcome::Done, L = Outcome::NoLink, N = Outcome::Noted, P = Outcome::PortError,
-                  E = Outcome::EveryRead;
+                  E = Outcome::EveryRead, U = Outcome::Unanswered;
 constexpr std::array<std::array<Outcome, FaultCount>, TransferCount> Expected = {{
     //                    Silence WrongEcho Noise CutShort SplitGap Dropped Unplug PortHeld
     /* ResultStart     */ {L,       L,         L,     L,        D,        D,       L,      P},
@@ -96,15 +105,18 @@ constexpr std::array<std::array<Outcome, FaultCount>, TransferCount> Expected = 
     /* ClockWritePc    */ {L,       L,         L,     L,        D,        D,       L,      P},
     /* ClockWriteTyped */ {L,       L,         L,     L,        D,        D,       L,      P},
     /* Erase           */ {N,       N,         N,     N,        D,        D,       N,      N},
+    /* CorrectionClock */ {L,       L,         L,     L,        D,        D,       L,      P},
     /* CorrectionRead  */ {L,       L,         L,     L,        D,        D,       L,      P},
     /* CorrectionWrite */ {L,       L,         L,     L,        D,        D,       L,      P},
     /* MemoryPage      */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* PanelLink       */ {U,       D,         D,     U,        D,        D,       D,      P},
     /* TableRead       */ {L,       L,         L,     L,        D,        D,       L,      P},
     /* TableWrite      */ {N,       N,         N,     N,        D,        D,       N,      N},
     /* MarkRead        */ {E,       L,         E,     E,        D,        D,       E,      E},
     /* MarkWrite       */ {N,       N,         N,     N,        D,        D,       N,      N},
     /* LiveViews       */ {E,       L,         E,     E,        D,        D,       E,      E},
     /* Curves          */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* ServiceLink     */ {U,       D,         D,     U,        D,        D,       D,      P},
     /* VolumePolling   */ {L,       L,         D,     L,        D,        D,       L,      P},
 }};
 
@@ -117,7 +129,9 @@ const std::vector<std::pair<Transfer, Fault>> ChosenCells = {
     {Transfer::MemoryPage, Fault::SplitGap},     {Transfer::TableRead, Fault::PortHeld},
     {Transfer::TableWrite, Fault::Unplug},       {Transfer::MarkWrite, Fault::CutShort},
     {Transfer::LiveViews, Fault::Unplug},        {Transfer::Curves, Fault::Noise},
-    {Transfer::VolumePolling, Fault::WrongEcho},
+    {Transfer::VolumePolling, Fault::WrongEcho}, {Transfer::VolumePolling, Fault::Dropped},
+    {Transfer::ClockWatch, Fault::Unplug},       {Transfer::CorrectionRead, Fault::WrongEcho},
+    {Transfer::PanelLink, Fault::Unplug},        {Transfer::ServiceLink, Fault::CutShort},
 };
 // The cells ./test.sh also runs in the fast exchange.
 const std::vector<std::pair<Transfer, Fault>> FastChosenCells = {
@@ -130,6 +144,7 @@ const std::vector<std::pair<Transfer, Fault>> FastChosenCells = {
 constexpr int Patience = 20000;
 const QString NoLinkText = QStringLiteral("Нет связи с прибором");
 const QString MemoryFile = QStringLiteral("instrument.mem");
+const QString RegistersFile = QStringLiteral("instrument.reg");
 
 QByteArray DefaultImage()
 {
@@ -180,12 +195,72 @@ private:
     bool m_held = false;
 };
 
+// The instrument's clock runs: what was read of it at two moments agrees
+// when the moments are this close.
+constexpr qint64 ClockToleranceS = 60;
+
+// A clock as the instrument keeps it, packed BCD seconds, minutes, hours and
+// day, month, year; nothing when a field is no BCD number or no real moment.
+std::optional<QDateTime> ClockMoment(const std::array<int, 6> &bcd)
+{
+    std::array<int, 6> value{};
+    for (std::size_t k = 0; k < bcd.size(); ++k) {
+        if (bcd[k] < 0 || bcd[k] > 0xFF || (bcd[k] >> 4) > 9 || (bcd[k] & 0xF) > 9)
+            return std::nullopt;
+        value[k] = (bcd[k] >> 4) * 10 + (bcd[k] & 0xF);
+    }
+    const QDateTime moment(QDate(2000 + value[5], value[4], value[3]), QTime(value[2], value[1], value[0]));
+    return moment.isValid() ? std::optional(moment) : std::nullopt;
+}
+
+bool NearMoments(const QDateTime &a, const QDateTime &b)
+{
+    return std::abs(a.secsTo(b)) <= ClockToleranceS;
+}
+
+// A clock read as the panel shows it, "hh:mm:ss|dd-mm-yy".
+std::optional<QDateTime> ShownMoment(const QString &shown)
+{
+    const QStringList fields = shown.split(QRegularExpression(QStringLiteral("[:|-]")));
+    if (fields.size() != 6)
+        return std::nullopt;
+    std::array<int, 6> value{};
+    bool ok = true;
+    for (int k = 0; k < 6 && ok; ++k)
+        value[std::size_t(k)] = fields[k].toInt(&ok);
+    const QDateTime moment(QDate(2000 + value[5], value[4], value[3]), QTime(value[0], value[1], value[2]));
+    return ok && moment.isValid() ? std::optional(moment) : std::nullopt;
+}
+
+// Two shown clocks agree when their texts are the same, or when both are
+// moments close enough for the clock to have run from one to the other.
+bool SameClocks(const QStringList &a, const QStringList &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype k = 0; k < a.size(); ++k) {
+        const auto x = ShownMoment(a[k]), y = ShownMoment(b[k]);
+        if (a[k] != b[k] && !(x && y && NearMoments(*x, *y)))
+            return false;
+    }
+    return true;
+}
+
 // What a window shows and keeps. `kept` must survive a failed run unchanged;
-// `result` is what a successful run must give as the reference did.
+// `result` is what a successful run must give as the reference did; `stored`
+// too, unless the run resumed the work of a failed one. `clocks` are the
+// instrument's clock as shown: kept exactly by a failed run, and as the
+// reference read it, give or take the time between, after a successful one.
 struct Snapshot {
     QStringList kept;
     QStringList result;
-    bool operator==(const Snapshot &) const = default;
+    QStringList stored = {};
+    QStringList clocks = {};
+    bool operator==(const Snapshot &other) const
+    {
+        return kept == other.kept && result == other.result && stored == other.stored
+               && SameClocks(clocks, other.clocks);
+    }
 };
 
 void PrintTo(const Snapshot &snapshot, std::ostream *out)
@@ -198,6 +273,10 @@ void PrintTo(const Snapshot &snapshot, std::ostream *out)
     print(snapshot.kept);
     *out << "\n  result:";
     print(snapshot.result);
+    *out << "\n  stored:";
+    print(snapshot.stored);
+    *out << "\n  clocks:";
+    print(snapshot.clocks);
 }
 
 QStringList Cells(const QTableWidget *grid)
@@ -213,7 +292,7 @@ QStringList ProgramFiles(const QString &dir)
 {
     QStringList files;
     for (const QFileInfo &file : QDir(dir).entryInfoList(QDir::Files | QDir::NoSymLinks, QDir::Name)) {
-        if (file.fileName() == MemoryFile || file.fileName().startsWith("vinst-"))
+        if (file.fileName() == MemoryFile || file.fileName() == RegistersFile || file.fileName().startsWith("vinst-"))
             continue;
         files << file.fileName() + ":" + QString::fromLatin1(ReadWholeFile(file.filePath()).toHex());
     }
@@ -265,11 +344,17 @@ private:
 
 // One window on its line to the instrument, ready for the action of a
 // transfer. The line's instrument can be swapped for a troubled one.
+// The instrument's state after a run: its memory image and its registers.
+struct InstrumentState {
+    QByteArray memory;
+    QByteArray registers;
+};
+
 class Stage {
 public:
     explicit Stage(Transfer transfer)
         : m_transfer(transfer), m_today(QDateTime(QDate(2026, 12, 8), QTime(10, 0))),
-          rig({.memory = DefaultImage()})
+          rig({.memory = DefaultImage(), .keepRegisters = true})
     {
         ResetDataModel();
         ResetMemView();
@@ -280,22 +365,30 @@ public:
     virtual void open() = 0;
     virtual void act() = 0;
     virtual Snapshot snapshot() const = 0;
+    // How the run ended, as the operator saw it.
+    virtual Outcome judge(const Boxes &boxes) const { return boxes.outcome(); }
 
-    // Stops the instrument (it saves its memory) and starts it again with `flags`.
-    QByteArray restartInstrument(const QStringList &flags)
+    // Stops the instrument (it saves its memory and registers) and starts it
+    // again with `flags`.
+    InstrumentState restartInstrument(const QStringList &flags)
     {
-        rig.instrument.reset();
-        const QByteArray memory = ReadWholeFile(rig.dir.file(MemoryFile));
+        const InstrumentState state = stopInstrument();
         rig.instrument = std::make_unique<VirtualInstrument>(
-            rig.dir.path(), VirtualInstrument::Setup{.flags = flags, .memoryFile = rig.dir.file(MemoryFile)});
-        return memory;
+            rig.dir.path(), VirtualInstrument::Setup{.flags = flags,
+                                                     .memoryFile = rig.dir.file(MemoryFile),
+                                                     .registersFile = rig.dir.file(RegistersFile)});
+        return state;
     }
-    QByteArray stopInstrument()
+    InstrumentState stopInstrument()
     {
         rig.instrument.reset();
-        return ReadWholeFile(rig.dir.file(MemoryFile));
+        return {ReadWholeFile(rig.dir.file(MemoryFile)), ReadWholeFile(rig.dir.file(RegistersFile))};
     }
     QStringList files() const { return ProgramFiles(rig.dir.path()); }
+
+    // Set before the run that follows a failed one when that failed run may
+    // have kept part of its work: the run then reads on from there.
+    bool resumes = false;
 
 protected:
     Transfer transfer() const { return m_transfer; }
@@ -325,12 +418,15 @@ public:
     // A step keeps the pages it read before the trouble struck, and the next
     // step reads on from there to where the reference stopped. That next step
     // judges its first page against the current month, as every step does, so
-    // the store may hold fewer tests than one unbroken step took.
+    // the store may hold fewer tests than one unbroken step took. A step that
+    // starts where the reference did must store exactly what it stored.
     Snapshot snapshot() const override
     {
         Snapshot s{files(), {}};
         if (transfer() == Transfer::ResultStep) {
             s.result << QString::number(ReadMark ? ReadMark->next : -1);
+            if (!resumes)
+                s.stored = StoredRecords();
             return s;
         }
         s.kept << QString::number(ResultCount);
@@ -341,6 +437,16 @@ public:
     }
 
     TResF window;
+
+private:
+    static QStringList StoredRecords()
+    {
+        QStringList records{QString::number(ResultCount)};
+        for (int k = 0; k < ResultCount; ++k)
+            records << QString::fromLatin1(QByteArray::fromRawData(
+                reinterpret_cast<const char *>(Results[k].bytes.data()), qsizetype(Results[k].bytes.size())).toHex());
+        return records;
+    }
 };
 
 class ListsStage : public Stage {
@@ -364,6 +470,42 @@ public:
     TListF window;
 };
 
+// Requests the exchange window has handed to the port, as its wire trace
+// has them.
+int SentRequests()
+{
+    return int(ExchangeTrace().Lines().filter(QRegularExpression(QStringLiteral("^\\S+ \\S+ TX "))).size())
+           + ExchangeTrace().Dropped();
+}
+
+// Runs a link test until it has sent a few requests, then stops it from the
+// exchange window as the operator would.
+void RunLinkTest(ExchangeRig &rig, const ConnectionControls &controls)
+{
+    const int until = SentRequests() + 4;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (rig.window->isVisible() && SentRequests() >= until)
+            rig.window->Key_Stop->click();
+    });
+    watch.start();
+    controls.Key_Test->click();
+}
+
+bool IsLinkTest(Transfer transfer)
+{
+    return transfer == Transfer::PanelLink || transfer == Transfer::ServiceLink;
+}
+
+// A link test reports through its bar of answers: no box and no answer is a
+// line that did not answer.
+Outcome JudgeLinkTest(const Boxes &boxes, const QProgressBar *answers)
+{
+    const Outcome outcome = boxes.outcome();
+    return outcome == Outcome::Done && answers->value() == 0 ? Outcome::Unanswered : outcome;
+}
+
 class PanelStage : public Stage {
 public:
     explicit PanelStage(Transfer transfer) : Stage(transfer)
@@ -374,8 +516,9 @@ public:
     ~PanelStage() override { PriborF = nullptr; }
     void open() override
     {
-        panel.AutoConnect = panel.AutoSensor = panel.AutoLinkTest = false;
-        panel.AutoClock = true;   // the clock page, its fields filled from the PC
+        // The clock page, its fields filled from the PC; the clock is shown
+        // only by the action itself.
+        panel.AutoConnect = panel.AutoSensor = panel.AutoLinkTest = panel.AutoClock = false;
         ShowAndSettle(panel);
         WatchMode = true;
     }
@@ -387,7 +530,9 @@ public:
         case Transfer::ClockWritePc: panel.KeyWrPC->click(); break;
         case Transfer::ClockWriteTyped: panel.KeyWrData->click(); break;
         case Transfer::Erase: panel.Reset_EEPROM->click(); break;
-        case Transfer::CorrectionRead: panel.KeyPriem1->click(); break;
+        case Transfer::CorrectionClock: panel.KeyPriem1->click(); break;
+        case Transfer::CorrectionRead: panel.Key_InputCorrect->click(); break;
+        case Transfer::PanelLink: RunLinkTest(rig, panel); break;
         case Transfer::CorrectionWrite:
             panel.ComboBox1->setCurrentText("2   минуты");
             panel.Key_WriteCorrect->click();
@@ -395,13 +540,20 @@ public:
         default: panel.KeyPl->click(); break;
         }
     }
-    // The clock fields follow the instrument's running clock and are left out.
     Snapshot snapshot() const override
     {
         Snapshot s{files(), {}};
-        s.kept << Cells(panel.GridByte) << Cells(panel.GridWord);
-        s.result << panel.edit_correct->text();
+        s.kept << Cells(panel.GridByte) << Cells(panel.GridWord) << panel.edit_correct->text();
+        const QString editDate = panel.EditDay->text() + '-' + panel.EditMon->text() + '-' + panel.EditYear->text();
+        s.clocks << panel.ETime->text() + '|' + panel.EDate->text() << panel.ETime->text() + '|' + editDate
+                 << panel.ETime1->text() + '|' + panel.EDate1->text();
+        if (IsLinkTest(transfer()))
+            s.result << QString::number(panel.TestProgres->value() > 0);
         return s;
+    }
+    Outcome judge(const Boxes &boxes) const override
+    {
+        return IsLinkTest(transfer()) ? JudgeLinkTest(boxes, panel.TestProgres) : boxes.outcome();
     }
 
     TPriborF panel;
@@ -437,8 +589,13 @@ public:
             window.TimerViewTimer();
             window.Key_StopAlcV->click();
             break;
+        case Transfer::ServiceLink: RunLinkTest(rig, window); break;
         default: window.Key_InputGrafAlc->click(); break;
         }
+    }
+    Outcome judge(const Boxes &boxes) const override
+    {
+        return IsLinkTest(transfer()) ? JudgeLinkTest(boxes, window.TestProgres) : boxes.outcome();
     }
     // A failed read shows "нет данных" in its own fields, as it should; the
     // sensor table and the configuration must stay.
@@ -457,6 +614,8 @@ public:
             s.result << window.EditE->text() << window.EditZond->text();
         for (int point : window.LastCurve)
             s.kept << QString::number(point);
+        if (IsLinkTest(transfer()))
+            s.result << QString::number(window.TestProgres->value() > 0);
         return s;
     }
 
@@ -477,17 +636,26 @@ public:
         DebVolActive = false;
     }
     void open() override {}
-    // Polls until a dozen requests went out or a box came, then closes.
+    // Polls until a dozen requests went out or a box came, then closes. A
+    // poll that does neither hangs, which is a fault of its own.
     void act() override
     {
         const std::size_t before = rig.frames().size();
         window.StartPolling(VolumeCoef);
-        (void)QTest::qWaitFor([&] { return !window.Polling() || rig.frames().size() >= before + 12; }, Patience);
+        const bool ended = QTest::qWaitFor(
+            [&] { return !window.Polling() || rig.frames().size() >= before + PollFrames; }, Patience);
+        EXPECT_TRUE(ended) << "the polling neither ended nor went on";
+        m_polledOn = rig.frames().size() >= before + PollFrames;
         window.close();
     }
-    Snapshot snapshot() const override { return {files(), {}}; }
+    // A poll that ended without a box did not run.
+    Snapshot snapshot() const override { return {files(), {m_polledOn ? "polled on" : "stopped"}}; }
 
     TDebVolF window;
+
+private:
+    static constexpr std::size_t PollFrames = 12;
+    bool m_polledOn = false;
 };
 
 std::unique_ptr<Stage> MakeStage(Transfer transfer)
@@ -502,7 +670,8 @@ std::unique_ptr<Stage> MakeStage(Transfer transfer)
     case Transfer::MarkRead:
     case Transfer::MarkWrite:
     case Transfer::LiveViews:
-    case Transfer::Curves: return std::make_unique<ServiceStage>(transfer);
+    case Transfer::Curves:
+    case Transfer::ServiceLink: return std::make_unique<ServiceStage>(transfer);
     case Transfer::VolumePolling: return std::make_unique<VolumeStage>(transfer);
     default: return std::make_unique<PanelStage>(transfer);
     }
@@ -519,9 +688,48 @@ int StrayBytes(const QByteArray &before, const QByteArray &after, const QByteArr
     return stray;
 }
 
+// The registers the program writes: the clock correction, the clock, and the
+// pair it clears. Names those of `after` that are neither as `kept` nor as
+// `written` holds them. A clock write goes out two registers a frame, so a
+// clock written in part holds the first registers of `written` and the rest
+// of `kept`; either clock has run on since, which the tolerance allows for.
+QStringList RegistersOff(const QByteArray &after, const QByteArray &kept, const QByteArray &written)
+{
+    constexpr int Correction = 24, Clock = 25, ClockEnd = 32, ClearedPair = 32;
+    if (after.size() != 256 || kept.size() != 256 || written.size() != 256)
+        return {"the register image"};
+    const auto byte = [](const QByteArray &image, int address) { return int(uint8_t(image[address])); };
+    const auto moment = [&](const QByteArray &image) {
+        return ClockMoment({byte(image, Clock), byte(image, Clock + 1), byte(image, Clock + 2),
+                            byte(image, Clock + 4), byte(image, Clock + 5), byte(image, Clock + 6)});
+    };
+    const auto clockNear = [&](const QByteArray &image) {
+        const auto a = moment(after), b = moment(image);
+        return a && b ? NearMoments(*a, *b) : image.mid(Clock, ClockEnd - Clock) == after.mid(Clock, ClockEnd - Clock);
+    };
+    const auto sameAs = [&](int address, int count) {
+        return after.mid(address, count) == kept.mid(address, count)
+               || after.mid(address, count) == written.mid(address, count);
+    };
+    bool clockAgrees = false;
+    for (int firstKept : {Clock, Clock + 2, Clock + 4, Clock + 6, ClockEnd}) {
+        QByteArray partly = kept;
+        partly.replace(Clock, firstKept - Clock, written.mid(Clock, firstKept - Clock));
+        clockAgrees = clockAgrees || clockNear(partly);
+    }
+    QStringList off;
+    if (!sameAs(Correction, 1))
+        off << "correction";
+    if (!clockAgrees)
+        off << "clock " + QString::fromLatin1(after.mid(Clock, ClockEnd - Clock).toHex(' '));
+    if (!sameAs(ClearedPair, 2))
+        off << "cleared pair";
+    return off;
+}
+
 struct Reference {
     Snapshot after;
-    QByteArray memory;
+    InstrumentState instrument;
     int requests = 0;
 };
 
@@ -534,10 +742,17 @@ Reference RunReference(Transfer transfer)
     const std::size_t before = stage->rig.frames().size();
     Boxes boxes;
     stage->act();
-    EXPECT_EQ(boxes.outcome(), Outcome::Done) << "reference run: " << boxes.texts().join(" | ").toStdString();
+    EXPECT_EQ(stage->judge(boxes), Outcome::Done) << "reference run: " << boxes.texts().join(" | ").toStdString();
     Reference reference{stage->snapshot(), {}, int(stage->rig.frames().size() - before)};
-    reference.memory = stage->stopInstrument();
+    reference.instrument = stage->stopInstrument();
     return reference;
+}
+
+// Whether the trouble spoils the first request, so that a failed run did
+// nothing at all.
+bool StrikesFirstRequest(Fault fault)
+{
+    return fault != Fault::SplitGap && fault != Fault::Dropped && fault != Fault::Unplug;
 }
 
 using Cell = std::tuple<Transfer, Fault>;
@@ -552,7 +767,7 @@ void RunCell(Transfer transfer, Fault fault)
     auto stage = MakeStage(transfer);
     ASSERT_TRUE(stage->ready());
     stage->open();
-    const QByteArray memoryBefore = stage->restartInstrument(FaultFlags(fault, reference.requests));
+    const InstrumentState instrumentBefore = stage->restartInstrument(FaultFlags(fault, reference.requests));
     ASSERT_TRUE(stage->ready());
     const Snapshot before = stage->snapshot();
 
@@ -562,29 +777,47 @@ void RunCell(Transfer transfer, Fault fault)
         ASSERT_EQ(hold.held(), fault == Fault::PortHeld);
         Boxes boxes;
         stage->act();
-        outcome = boxes.outcome();
+        outcome = stage->judge(boxes);
         std::printf("cell outcome: %s\n", OutcomeNames[int(outcome)]);
         EXPECT_EQ(outcome, expected) << boxes.texts().join(" | ").toStdString();
     }
     const Snapshot after = stage->snapshot();
-    const QByteArray memoryAfter = stage->restartInstrument({});
+    const InstrumentState instrumentAfter = stage->restartInstrument({});
+    const InstrumentState &sound = reference.instrument;
 
     if (outcome == Outcome::Done) {
         EXPECT_EQ(after, reference.after) << "a successful run differs from the reference";
-        EXPECT_EQ(memoryAfter, reference.memory) << "a successful run wrote otherwise than the reference";
+        EXPECT_EQ(instrumentAfter.memory, sound.memory) << "a successful run wrote otherwise than the reference";
+        EXPECT_EQ(RegistersOff(instrumentAfter.registers, sound.registers, sound.registers), QStringList())
+            << "a successful run left registers otherwise than the reference";
     } else {
         EXPECT_EQ(after.kept, before.kept) << "a failed run changed data it should have kept";
-        EXPECT_EQ(StrayBytes(memoryBefore, memoryAfter, reference.memory), 0)
+        // The clock watch shows every read it made before the trouble struck.
+        const bool readBefore = !StrikesFirstRequest(fault) && SameClocks(after.clocks, reference.after.clocks);
+        EXPECT_TRUE(after.clocks == before.clocks || readBefore)
+            << "a failed run changed the clock shown: " << after.clocks.join(", ").toStdString();
+        EXPECT_EQ(StrayBytes(instrumentBefore.memory, instrumentAfter.memory, sound.memory), 0)
             << "a failed run wrote bytes the reference did not";
+        EXPECT_EQ(RegistersOff(instrumentAfter.registers, instrumentBefore.registers, sound.registers),
+                  QStringList())
+            << "a failed run wrote registers the reference did not";
     }
 
-    // The trouble gone, the same action works as on a sound line.
+    // The trouble gone, the same action works as on a sound line. Trouble that
+    // strikes later than the first request may leave part of the work done.
+    stage->resumes = outcome != Outcome::Done && !StrikesFirstRequest(fault);
     Boxes boxes;
     stage->act();
-    EXPECT_EQ(boxes.outcome(), Outcome::Done) << "the next run: " << boxes.texts().join(" | ").toStdString();
+    EXPECT_EQ(stage->judge(boxes), Outcome::Done) << "the next run: " << boxes.texts().join(" | ").toStdString();
     if (outcome != Outcome::Done) {
-        EXPECT_EQ(stage->snapshot(), reference.after) << "the next run differs from the reference";
-        EXPECT_EQ(stage->stopInstrument(), reference.memory) << "the next run wrote otherwise than the reference";
+        Snapshot expectedShown = reference.after;
+        if (stage->resumes)
+            expectedShown.stored.clear();
+        EXPECT_EQ(stage->snapshot(), expectedShown) << "the next run differs from the reference";
+        const InstrumentState next = stage->stopInstrument();
+        EXPECT_EQ(next.memory, sound.memory) << "the next run wrote otherwise than the reference";
+        EXPECT_EQ(RegistersOff(next.registers, sound.registers, sound.registers), QStringList())
+            << "the next run left registers otherwise than the reference";
     }
 }
 

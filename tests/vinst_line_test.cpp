@@ -348,6 +348,42 @@ TEST(VinstProgram, KeepsItsMemoryInTheImageFile)
     EXPECT_EQ(line.ask(QByteArray::fromHex("3A0601 003004"), 10).right(4), QByteArray::fromHex("DEADBEEF"));
 }
 
+// A register write (command 7) with its checksum, the sum of bytes 1..7.
+QByteArray RegisterWrite(int address, int first, int second)
+{
+    QByteArray frame = QByteArray::fromHex("3A0907") + char(address) + '\0' + '\2' + char(first) + char(second);
+    int sum = 0;
+    for (int k = 1; k < frame.size(); ++k)
+        sum += uint8_t(frame[k]);
+    return frame + char(sum);
+}
+
+TEST(VinstProgram, KeepsItsRegistersInTheRegisterFile)
+{
+    ScopedWorkDir dir;
+    const VirtualInstrument::Setup setup{.registersFile = dir.file("instrument.reg")};
+    {
+        VirtualInstrument instrument(dir.path(), setup);
+        ASSERT_TRUE(instrument.isReady());
+        Line line(instrument.portPath());
+        for (const QByteArray &write : {RegisterWrite(24, 0x34, 0x34), RegisterWrite(25, 0x00, 0x00),
+                                        RegisterWrite(27, 0x12, 0x00), RegisterWrite(29, 0x05, 0x03),
+                                        RegisterWrite(31, 0x09, 0x00)})
+            EXPECT_EQ(line.ask(write, 8).mid(2), write.mid(2, 6));
+        EXPECT_EQ(instrument.stop(), 0);
+    }
+    ASSERT_EQ(ReadWholeFile(setup.registersFile).size(), 256);
+
+    // The clock runs on from noon, 5 March 2009.
+    VirtualInstrument again(dir.path(), setup);
+    ASSERT_TRUE(again.isReady());
+    Line line(again.portPath());
+    EXPECT_EQ(line.ask(CorrectionRead, 7).right(1), QByteArray("\x34"));
+    const QByteArray clock = line.ask(QByteArray::fromHex("3A0603 19000A"), 16);
+    ASSERT_EQ(clock.size(), 16);
+    EXPECT_EQ(clock.mid(6 + 2, 5), QByteArray::fromHex("1200050309"));
+}
+
 TEST(VinstProgram, RefusesFilesItDoesNotOwn)
 {
     ScopedWorkDir dir;

@@ -30,6 +30,7 @@ public:
 
     const Memory &memory() const { return m_memory; }
     const Registers &registers() const { return m_registers; }
+    Registers &registers() { return m_registers; }
     std::int64_t now() const { return m_clock(); }
 
 private:

@@ -61,15 +61,14 @@ std::string DirectoryOf(const std::string &path)
 
 }  // namespace
 
-std::optional<Memory> LoadMemoryImage(const std::string &path, std::string &error)
+std::optional<Bytes> LoadImageFile(const std::string &path, std::size_t size, const char *kind, std::string &error)
 {
     std::FILE *file = std::fopen(path.c_str(), "rb");
     if (!file) {
         error = SystemError("cannot open", path);
         return std::nullopt;
     }
-    Memory memory;
-    Bytes buffer(Memory::Size + 1);
+    Bytes buffer(size + 1);
     const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
     const bool failed = std::ferror(file);
     std::fclose(file);
@@ -77,17 +76,16 @@ std::optional<Memory> LoadMemoryImage(const std::string &path, std::string &erro
         error = "cannot read " + path;
         return std::nullopt;
     }
-    if (got != Memory::Size) {
-        const std::string size = got > Memory::Size ? "more than " + std::to_string(Memory::Size) : std::to_string(got);
-        error = path + " is not a memory image: it holds " + size + " bytes, an image exactly " +
-                std::to_string(Memory::Size);
+    if (got != size) {
+        const std::string held = got > size ? "more than " + std::to_string(size) : std::to_string(got);
+        error = path + " is not " + kind + ": it holds " + held + " bytes, an image exactly " + std::to_string(size);
         return std::nullopt;
     }
-    memory.write(0, std::span(buffer).first(Memory::Size));
-    return memory;
+    buffer.resize(size);
+    return buffer;
 }
 
-bool SaveMemoryImage(const Memory &memory, const std::string &path, std::string &error)
+bool SaveImageFile(std::span<const std::uint8_t> image, const std::string &path, std::string &error)
 {
     std::string temp = DirectoryOf(path) + "/.vinst-image-XXXXXX";
     const int fd = ::mkstemp(temp.data());
@@ -96,7 +94,7 @@ bool SaveMemoryImage(const Memory &memory, const std::string &path, std::string 
         return false;
     }
     ::fchmod(fd, 0644);
-    const bool written = WriteAll(fd, memory.bytes().data(), Memory::Size) && ::fsync(fd) == 0;
+    const bool written = WriteAll(fd, image.data(), image.size()) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
         error = SystemError("cannot save", path);
@@ -104,6 +102,21 @@ bool SaveMemoryImage(const Memory &memory, const std::string &path, std::string 
         return false;
     }
     return true;
+}
+
+std::optional<Memory> LoadMemoryImage(const std::string &path, std::string &error)
+{
+    const std::optional<Bytes> image = LoadImageFile(path, Memory::Size, "a memory image", error);
+    if (!image)
+        return std::nullopt;
+    Memory memory;
+    memory.write(0, *image);
+    return memory;
+}
+
+bool SaveMemoryImage(const Memory &memory, const std::string &path, std::string &error)
+{
+    return SaveImageFile(memory.bytes(), path, error);
 }
 
 }  // namespace vinst

@@ -29,6 +29,11 @@ private:
     std::array<std::uint8_t, Size> m_bytes;
 };
 
+// An image file holds exactly `size` bytes; loading gives nothing and puts
+// the reason into `error` otherwise. Saving replaces the file atomically.
+std::optional<Bytes> LoadImageFile(const std::string &path, std::size_t size, const char *kind, std::string &error);
+bool SaveImageFile(std::span<const std::uint8_t> image, const std::string &path, std::string &error);
+
 // A memory image file is exactly Size bytes. Loading gives nothing and puts
 // the reason into `error` when the file cannot be read or has another size.
 std::optional<Memory> LoadMemoryImage(const std::string &path, std::string &error);

@@ -36,6 +36,7 @@ std::map<std::string, std::string Options::*> TextFlags()
             {"--port", &Options::port},
             {"--memory", &Options::memoryFile},
             {"--from", &Options::startFile},
+            {"--registers", &Options::registersFile},
             {"--log", &Options::logFile}};
 }
 
@@ -54,6 +55,8 @@ std::string UsageText(const std::string &program)
            "  --from DUMP        starts from the memory dump DUMP, exactly 65536 bytes as\n"
            "                     the program's memory page saves them; DUMP is never\n"
            "                     written (with --memory too, the image is saved there)\n"
+           "  --registers FILE   the 256 internal registers, clock and correction among\n"
+           "                     them: loaded when FILE exists, saved at exit\n"
            "  --log FILE         writes every frame received and every reply\n"
            "  --no-pace          answers at once instead of at 19200 baud\n"
            "  -h, --help         shows this text\n"

@@ -14,6 +14,7 @@ struct Options {
     std::string port;         // the port's name in it, e.g. COM1
     std::string memoryFile;   // image loaded at start (when present) and saved at exit
     std::string startFile;    // memory dump to start from, never written
+    std::string registersFile;  // registers loaded at start (when present) and saved at exit
     std::string logFile;      // traffic log
     bool paced = true;        // replies at the pace of 19200 baud
     bool help = false;        // --help: print the usage, run nothing

@@ -49,6 +49,14 @@ Registers::Image Registers::snapshot(std::int64_t nowMs) const
     return image;
 }
 
+void Registers::restore(const Image &image, std::int64_t nowMs)
+{
+    m_stored = image;
+    InstrumentClock::Registers clock;
+    std::copy(image.begin() + reg::ClockFirst, image.begin() + reg::ClockLast + 1, clock.begin());
+    m_clock.set(clock, nowMs);
+}
+
 Bytes Registers::read(std::uint8_t address, std::size_t count, std::int64_t nowMs) const
 {
     const Image image = snapshot(nowMs);

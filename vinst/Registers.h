@@ -43,9 +43,13 @@ public:
     // go to `address` and the next one; live values do not take writes.
     void write(std::uint8_t address, std::uint8_t first, std::uint8_t second, std::int64_t nowMs);
 
-private:
+    // All 256 registers as they read now, and back: the clock is set to
+    // what the image holds and runs on from there.
     using Image = std::array<std::uint8_t, 256>;
     Image snapshot(std::int64_t nowMs) const;
+    void restore(const Image &image, std::int64_t nowMs);
+
+private:
 
     Image m_stored{};
     InstrumentClock m_clock;

@@ -4,6 +4,7 @@
 #include "vinst/Port.h"
 #include "vinst/TrafficLog.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <poll.h>
 #include <sys/stat.h>
@@ -143,6 +144,17 @@ int RunInstrument(const Options &options, int stopFd)
         return 1;
     }
     Instrument instrument(std::move(*memory), PcLocalMilliseconds);
+    if (!options.registersFile.empty() && FileExists(options.registersFile)) {
+        const std::optional<Bytes> image =
+            LoadImageFile(options.registersFile, sizeof(Registers::Image), "a register image", error);
+        if (!image) {
+            std::fprintf(stderr, "vinst: %s\n", error.c_str());
+            return 1;
+        }
+        Registers::Image registers;
+        std::copy(image->begin(), image->end(), registers.begin());
+        instrument.registers().restore(registers, instrument.now());
+    }
     log.note(instrument.now(), "ready on " + options.dir + "/" + options.port);
     std::puts("ready");
     std::fflush(stdout);
@@ -152,6 +164,11 @@ int RunInstrument(const Options &options, int stopFd)
     port.unplug();
     log.note(instrument.now(), "stopped");
     if (!options.memoryFile.empty() && !SaveMemoryImage(instrument.memory(), options.memoryFile, error)) {
+        std::fprintf(stderr, "vinst: %s\n", error.c_str());
+        return 1;
+    }
+    if (!options.registersFile.empty()
+        && !SaveImageFile(instrument.registers().snapshot(instrument.now()), options.registersFile, error)) {
         std::fprintf(stderr, "vinst: %s\n", error.c_str());
         return 1;
     }

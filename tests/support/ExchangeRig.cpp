@@ -24,6 +24,8 @@ ExchangeRig::ExchangeRig(const RigSetup &setup) : fast(setup.fast)
         instrumentSetup.memoryFile = dir.file(QStringLiteral("instrument.mem"));
         WriteWholeFile(instrumentSetup.memoryFile, setup.memory);
     }
+    if (setup.keepRegisters)
+        instrumentSetup.registersFile = dir.file(QStringLiteral("instrument.reg"));
     instrument = std::make_unique<VirtualInstrument>(dir.path(), instrumentSetup);
 
     window = std::make_unique<TObmenF>();

@@ -23,6 +23,7 @@ struct RigSetup {
     uint32_t readIntervalMs = 5;    // the exchange window's inter-byte time-out
     QString port = QStringLiteral("COM1");
     bool fast = false;              // the fast exchange, turned off again when the rig goes
+    bool keepRegisters = false;     // the instrument's registers saved in instrument.reg at its end
 };
 
 class ExchangeRig {

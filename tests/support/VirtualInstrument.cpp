@@ -23,6 +23,8 @@ VirtualInstrument::VirtualInstrument(const QString &dir, const Setup &setup)
         arguments << "--no-pace";
     if (!setup.memoryFile.isEmpty())
         arguments << "--memory" << setup.memoryFile;
+    if (!setup.registersFile.isEmpty())
+        arguments << "--registers" << setup.registersFile;
     arguments << setup.flags;
 
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

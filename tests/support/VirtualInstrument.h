@@ -30,6 +30,7 @@ public:
         QStringList flags = {};   // extra command-line flags
         bool paced = false;  // true: replies at the pace of 19200 baud
         QString memoryFile = {};  // memory image to load (when present) and save at the end
+        QString registersFile = {};  // the same for the 256 internal registers
     };
 
     explicit VirtualInstrument(const QString &dir, const Setup &setup);
