@@ -163,6 +163,7 @@ TEST_F(SerialPortTest, BusyPortNamesTheOtherHolderOnly)
     const pid_t holder = ::fork();
     ASSERT_GE(holder, 0);
     if (holder == 0) {
+        ::close(release[1]);   // so that the parent's close ends the wait below
         const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         const char held = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
         [[maybe_unused]] ssize_t io = ::write(ready[1], &held, 1);
