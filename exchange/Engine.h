@@ -69,8 +69,6 @@ public:
 
     bool Running() const { return m_running; }
     bool ProbeAnswered() const { return m_probeAnswered; }
-    // When the last reply was taken (or refused), on the line's clock.
-    std::optional<int64_t> LastReplyAt() const { return m_lastReplyAt; }
 
 private:
     bool BuildFirstFrame();

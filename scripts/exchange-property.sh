@@ -10,8 +10,8 @@ ORBA_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 transfers="${1:-50000}"
 seed="${2:-$RANDOM$RANDOM}"
 orba_build_targets exchange_property_test >/dev/null
-# A sequence holds 6.5 transfers on average.
-sequences=$(( (transfers / 2 + 5) * 2 / 13 ))
+# A sequence holds about 3.5 transfers.
+sequences=$(( transfers / 7 + 1 ))
 echo "about $transfers transfers in $sequences sequences per exchange, seed $seed"
 if ! RC_PARAMS="max_success=$sequences seed=$seed" QT_QPA_PLATFORM=offscreen \
         "$ORBA_ROOT/build/tests/exchange_property_test"; then

@@ -104,7 +104,13 @@ public:
                     m_engine->TimerElapsed(timer);
             });
         };
-        line.stopTimer = [this](ExchangeTimer timer) { ++m_timerGeneration[int(timer)]; };
+        line.stopTimer = [this](ExchangeTimer timer) {
+            ++m_timerGeneration[int(timer)];
+            // The engine stops its silence timer on a delivery when it has
+            // taken a reply from it (or refused one).
+            if (timer == ExchangeTimer::Silence && m_receiving)
+                m_lastReplyAt = m_time.Now();
+        };
         ExchangeReport report;
         report.ended = [this](ExchangeEnd end, const QString &) { m_end = end; };
         m_engine = std::make_unique<ExchangeEngine>(std::move(line), std::move(report), nullptr);
@@ -120,6 +126,8 @@ public:
     std::optional<bool> Run(int64_t boundMs, int64_t &tookMs)
     {
         m_end.reset();
+        m_sendingsOf.clear();
+        m_mostSendings = 0;
         const int64_t start = m_time.Now();
         m_engine->Start();
         while (!m_end && m_time.Now() - start <= boundMs && m_time.Step()) {
@@ -131,15 +139,15 @@ public:
     }
 
     int GuardBreaches() const { return m_guardBreaches; }
+    // The most times one frame of the last transfer went out.
+    int MostSendings() const { return m_mostSendings; }
 
 private:
     bool Send(Bytes frame)
     {
-        if (m_fast) {
-            const std::optional<int64_t> replied = m_engine->LastReplyAt();
-            if (replied && m_time.Now() - *replied < FastExchangeGuardMs)
-                ++m_guardBreaches;
-        }
+        if (m_fast && m_lastReplyAt && m_time.Now() - *m_lastReplyAt < FastExchangeGuardMs)
+            ++m_guardBreaches;
+        m_mostSendings = std::max(m_mostSendings, ++m_sendingsOf[frame]);
         const Fault fault = m_faults.empty() ? Fault{} : m_faults[m_sendings++ % m_faults.size()];
         if (fault.kind == Fault::Unplug)
             m_unplugged = true;
@@ -181,6 +189,13 @@ private:
             Arrive(reply, when + fault.gapMs);
     }
 
+    void Deliver(const Bytes &bytes)
+    {
+        m_receiving = true;
+        m_engine->Receive(bytes.data(), int(bytes.size()));
+        m_receiving = false;
+    }
+
     // Bytes come in order, at the line's pace (about half a millisecond each).
     void Arrive(Bytes bytes, int64_t when)
     {
@@ -190,7 +205,7 @@ private:
             if (m_unplugged)
                 return;
             if (m_fast) {
-                m_engine->Receive(bytes.data(), int(bytes.size()));
+                Deliver(bytes);
                 return;
             }
             // The normal exchange gets what came once the line has been
@@ -200,8 +215,7 @@ private:
             m_time.At(m_time.Now() + DeliveryQuietMs, [this, generation] {
                 if (generation != m_deliveryGeneration)
                     return;
-                const Bytes delivery = std::exchange(m_pending, {});
-                m_engine->Receive(delivery.data(), int(delivery.size()));
+                Deliver(std::exchange(m_pending, {}));
             });
         });
     }
@@ -219,6 +233,10 @@ private:
     size_t m_sendings = 0;
     bool m_unplugged = false;
     int m_guardBreaches = 0;
+    bool m_receiving = false;
+    std::optional<int64_t> m_lastReplyAt;
+    std::map<Bytes, int> m_sendingsOf;
+    int m_mostSendings = 0;
 };
 
 rc::Gen<Fault> AFault()
@@ -398,12 +416,14 @@ void CheckTransfers(bool fast)
 
         // Each frame goes out at most three times, a silent interval behind
         // each sending (and the guard before it), then its reply comes in.
-        const int64_t bound = Frames(t) * (ExchangeEngine::MaxSendings * (ExchangeEngine::SilenceIntervalMs + FastExchangeGuardMs) + 2 * DeliveryQuietMs);
+        constexpr int Sendings = 3;
+        const int64_t bound = Frames(t) * (Sendings * (ExchangeEngine::SilenceIntervalMs + FastExchangeGuardMs) + 2 * DeliveryQuietMs);
         int64_t took = 0;
         const std::optional<bool> done = bench.Run(bound, took);
         ++TransfersRun;
         RC_ASSERT(done.has_value());
         RC_ASSERT(took <= bound);
+        RC_ASSERT(bench.MostSendings() <= Sendings);
 
         const Bytes memoryAfter = bench.Instrument().memory().read(0, 0x10000);
         if (IsRead(t.op)) {
