@@ -107,17 +107,15 @@ std::optional<ReplyVerdict> ReplyReader::Feed(uint8_t byte)
 
 std::optional<ReplyVerdict> ReplyReader::Judge()
 {
-    // A whole header of the reply inside what was collected: the bytes before
-    // it are the rest of a reply cut short, or noise.
+    // The header of a reply of this shape inside what was collected, whatever
+    // address it echoes: the bytes before it are a reply cut short, or noise.
     const int length = m_request.replyLength;
     for (int from = 1; from + HeaderCheckLength <= length; ++from) {
         if (m_buffer[from] != FrameStart)
             continue;
         bool header = true;
-        for (int i = 1; i < HeaderCheckLength && header; ++i) {
-            const std::optional<uint8_t> expected = HeaderByte(m_request, i);
-            header = !expected || m_buffer[from + i] == *expected;
-        }
+        for (int i : {1, 2, 5})
+            header = header && m_buffer[from + i] == *HeaderByte(m_request, i);
         if (header) {
             Resync(from);
             return std::nullopt;
