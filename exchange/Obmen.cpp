@@ -28,20 +28,7 @@ namespace {
 
 QPointer<QWidget> ObmenWindowOwner;
 
-const QString ReadMemoryLog = QStringLiteral("Считывание  памяти  прибора ... ");
-const QString ReadClockLog = QStringLiteral("Считывание времени и даты из прибора ... ");
-const QString WriteClockLog = QStringLiteral("Запись в микросхему  часов ... ");
 const QString NoLinkText = QStringLiteral("Нет связи с прибором");
-const QString SilenceLog = QStringLiteral("Прибор  не  отвечает");
-const QString WrongEchoLog = QStringLiteral("Прибор  ответил  с  неверным  адресом");
-
-constexpr uint8_t ClockReplyLength = 16;
-constexpr uint8_t ClockRegisterCount = 10;
-constexpr uint8_t CorrectionReplyLength = 7;
-constexpr uint8_t CorrectionRegister = 24;
-constexpr uint8_t ClearedRegisters = 32;
-constexpr int ProgressSteps = 7;
-constexpr int WriteAdvance = 4;   // write frames carry 8 bytes but advance by 4
 
 QToolButton *MakeSpeedButton(QWidget *parent, const char *name, const QString &hint, QStyle::StandardPixmap icon)
 {
@@ -120,11 +107,25 @@ TObmenF::TObmenF(QWidget *parent) : QDialog(parent)
         PortReceiveData(sender, buffer, length);
     };
 
+    TimerIO->setSingleShot(true);
+    Clock.start();
+    ExchangeLine line;
+    line.nowMs = [this] { return Clock.elapsed(); };
+    line.send = [this](const uint8_t *bytes, int length) { return Port->SendData(bytes, length); };
+    line.startTimer = [this](ExchangeTimer timer, int ms) {
+        QTimer *which = timer == ExchangeTimer::Silence ? TimerIO : TimerGuard;
+        which->start(ms);
+    };
+    line.stopTimer = [this](ExchangeTimer timer) { (timer == ExchangeTimer::Silence ? TimerIO : TimerGuard)->stop(); };
+    ExchangeReport report;
+    report.log = [this](const QString &text) { AddLog(text); };
+    report.progress = [this](int value) { Progres->setValue(value); };
+    report.beat = [this](ProbeBeat beat) { Beat(beat); };
+    report.ended = [this](ExchangeEnd end, const QString &cause) { Ended(end, cause); };
+    Engine = std::make_unique<ExchangeEngine>(std::move(line), std::move(report), &ExchangeTrace());
+
     connect(TimerIO, &QTimer::timeout, this, &TObmenF::TimerIOTimer);
-    connect(TimerGuard, &QTimer::timeout, this, [this] {
-        if (Running)
-            TransmitFrame();
-    });
+    connect(TimerGuard, &QTimer::timeout, this, [this] { Engine->TimerElapsed(ExchangeTimer::Guard); });
     connect(Key_SaveLog, &QPushButton::clicked, this, &TObmenF::Key_SaveLogClick);
     connect(Key_Stop, &QToolButton::clicked, this, &TObmenF::Key_StopClick);
     connect(Key_Exit, &QToolButton::clicked, this, &TObmenF::Key_ExitClick);
@@ -198,7 +199,7 @@ void TObmenF::reject()
 
 void TObmenF::FormActivate()
 {
-    if (!isVisible() || Running)
+    if (!isVisible() || Engine->Running())
         return;
     Key_Stop->setDown(false);
     Key_Exit->setDown(false);
@@ -221,9 +222,7 @@ void TObmenF::FormActivate()
         done(QDialog::Rejected);
         return;
     }
-    Running = true;
-    ProbeAnswered = false;
-    StartExchange();
+    Engine->Start();
 }
 
 void TObmenF::OpenLink()
@@ -253,310 +252,47 @@ void TObmenF::AddLog(const QString &line)
     ExchangeTrace().Note(line);
 }
 
-void TObmenF::SetAddress(int32_t address)
-{
-    ExchAddress = address;
-    ExchAddrLo = static_cast<uint8_t>(address & 0xFF);
-    ExchAddrHi = static_cast<uint8_t>((address >> 8) & 0xFF);
-}
-
-void TObmenF::StartExchange()
-{
-    StartAddress = ExchAddress;
-    EndAddress = ExchAddress + ExchCount;
-    SetAddress(ExchAddress);
-    TimerIO->setInterval(SilenceIntervalMs);
-
-    if (!BuildFirstFrame()) {
-        // No frame belongs to this mode: sending the previous exchange's
-        // frame again could write the instrument's memory.
-        EndSilently();
-        NoLink = true;
-        done(QDialog::Rejected);
-        return;
-    }
-    SendNewFrame();
-}
-
-bool TObmenF::BuildFirstFrame()
-{
-    switch (ExchMode) {
-    case ModeReadMemory:
-    case ModeReadMemory2:
-        TxFrame = MemoryReadFrame(ExchMode == ModeReadMemory ? CmdReadMemory : CmdReadMemory2,
-                                  ExchAddrLo, ExchAddrHi, static_cast<uint8_t>(ExchCount & 0xFF));
-        AddLog(ReadMemoryLog);
-        if (ExchMode == ModeReadMemory) {
-            ProgressStep = ProgressStep < ProgressSteps ? ProgressStep + 1 : 0;
-            Progres->setValue(ProgressStep);
-        }
-        return true;
-    case ModeReadClock:
-        TxFrame = RegisterReadFrame(ExchAddrLo, ClockRegisterCount, ClockReplyLength);
-        AddLog(ReadClockLog);
-        return true;
-    case ModeWriteMemory:
-        TxFrame = WriteFrameAtOffset();
-        return true;
-    case ModeWriteClock:
-        ClockByte1 = ClockImage[0];
-        ClockByte2 = ClockImage[1];
-        ExchAddress = ExchAddrLo;
-        TxFrame = RegisterWriteFrame(ExchAddrLo, ClockByte1, ClockByte2);
-        AddLog(WriteClockLog);
-        return true;
-    case ModeWriteCorrection:
-        SetAddress(CorrectionRegister);
-        ClockByte1 = CorrectionByte;
-        TxFrame = RegisterWriteFrame(ExchAddrLo, ClockByte1, ClockByte1);
-        AddLog(WriteClockLog);
-        return true;
-    case ModeReadCorrection:
-        TxFrame = RegisterReadFrame(CorrectionRegister, 2, CorrectionReplyLength);
-        AddLog(ReadClockLog);
-        return true;
-    case ModeClearRegisters:
-        SetAddress(ClearedRegisters);
-        ClockByte1 = 0;
-        ClockByte2 = 0;
-        TxFrame = RegisterWriteFrame(ExchAddrLo, ClockByte1, ClockByte2);
-        AddLog(WriteClockLog);
-        return true;
-    default:
-        return false;
-    }
-}
-
-RequestFrame TObmenF::WriteFrameAtOffset() const
-{
-    int n = std::clamp<int32_t>(WriteRemaining, 0, MaxWriteChunk);
-    // Never read beyond the buffer, whatever the caller asked for.
-    const int offset = std::clamp<int32_t>(WriteOffset, 0, TransferBufferSize);
-    n = std::min(n, TransferBufferSize - offset);
-    return MemoryWriteFrame(ExchAddrLo, ExchAddrHi, TransferBuffer.data() + offset, static_cast<uint8_t>(n));
-}
-
-void TObmenF::SendFrame()
-{
-    RxCount = 0;
-    if (FastExchange && ReplyJustTaken)
-        TimerGuard->start();
-    else
-        TransmitFrame();
-}
-
-void TObmenF::TransmitFrame()
-{
-    const bool queued = Port->SendData(TxFrame.bytes.data(), TxFrame.length);
-    ExchangeTrace().Sent(TxFrame.bytes.data(), TxFrame.length, RetryCount, queued);
-    TimerIO->start();
-}
-
-void TObmenF::SendNewFrame()
-{
-    RetryCount = 0;
-    SendFrame();
-    AwaitReply = true;
-}
-
-void TObmenF::PortReceiveData(TCommEr *, const uint8_t *Buffer, uint16_t BufferLength)
-{
-    for (uint16_t i = 0; i < BufferLength && Running; ++i) {
-        RxBuffer[RxCount] = Buffer[i];
-        ++RxCount;
-        if (RxCount != TxFrame.replyLength)
-            continue;
-
-        TimerIO->stop();
-        AwaitReply = false;
-        ExchangeTrace().Reply(RxBuffer.data(), RxCount);
-        ReplyJustTaken = true;
-        CheckReply();
-        // Bytes beyond the reply in this delivery count toward the next one.
-        RxCount = 0;
-        if (ReplyBad) {
-            // A reply that answers another request is no answer: it counts
-            // like a silent second, so a frame goes out at most three times.
-            if (++RetryCount < MaxRetries) {
-                SendFrame();
-                AwaitReply = true;
-            } else {
-                LoseLink(WrongEchoLog);
-            }
-        } else if (ExchDone) {
-            FinishExchange();
-        }
-        ReplyJustTaken = false;
-    }
-}
-
-bool TObmenF::EchoMatches(bool wholeAddress) const
-{
-    // The echo is compared with the address the frame carried: an
-    // ExchAddress past 16 bits was cut down to it when the frame was built.
-    return RxBuffer[3] == TxFrame.bytes[3] && (!wholeAddress || RxBuffer[4] == TxFrame.bytes[4]);
-}
-
-void TObmenF::TakeReadData()
-{
-    // The copy is always 256 bytes, whatever was asked for: beyond the reply
-    // lie the bytes of earlier replies.
-    std::copy_n(RxBuffer.begin() + ReplyHeaderLength, 256, TransferBuffer.begin());
-    for (int k = 0; k < TransferWordCount; ++k)
-        TransferWords[k] = TransferBuffer[2 * k] + 256 * TransferBuffer[2 * k + 1];
-}
-
-void TObmenF::CheckReply()
-{
-    ReplyBad = false;
-    ExchDone = false;
-    if (PanelLinkTest || ServiceLinkTest) {
-        ProbeAnswered = true;
-        NextFrame();
-        return;
-    }
-    switch (TxFrame.command()) {
-    case CmdReadMemory:
-    case CmdReadMemory2:
-        if (EchoMatches(true)) {
-            TakeReadData();
-            ExchDone = true;
-        } else {
-            ReplyBad = true;
-        }
-        break;
-    case CmdReadRegisters:
-        if (EchoMatches(false)) {
-            std::copy_n(RxBuffer.begin() + ReplyHeaderLength, 10, TransferBuffer.begin());
-            ExchDone = true;
-        } else {
-            ReplyBad = true;
-        }
-        break;
-    case CmdWriteMemory:
-        if (!EchoMatches(true)) {
-            ReplyBad = true;
-        } else if (WriteRemaining <= MaxWriteChunk) {
-            ExchDone = true;
-        } else {
-            WriteRemaining -= WriteAdvance;
-            WriteOffset += WriteAdvance;
-            SetAddress(ExchAddress + WriteAdvance);
-            NextFrame();
-        }
-        break;
-    case CmdWriteRegisters:
-        // The reply repeats the request: a wrong address in it means the
-        // instrument took another register, so it is no acknowledgement.
-        if (EchoMatches(false))
-            NextFrame();
-        else
-            ReplyBad = true;
-        break;
-    default:
-        break;
-    }
-}
-
-void TObmenF::RepeatProbe()
-{
-    if (StopExch) {
-        ExchDone = true;
-        return;
-    }
-    SendNewFrame();
-}
-
-void TObmenF::NextFrame()
-{
-    if (PanelLinkTest || ServiceLinkTest) {
-        Beat(ProbeBeat::Answered);
-        RepeatProbe();
-        return;
-    }
-
-    if (TxFrame.command() == CmdWriteMemory) {
-        TxFrame = WriteFrameAtOffset();
-    } else if (TxFrame.command() == CmdWriteRegisters) {
-        ExchAddress += 2;
-        ExchAddrLo = static_cast<uint8_t>(ExchAddress & 0xFF);
-        ExchAddrHi = 0;
-        switch (ExchAddrLo) {
-        case 27: ClockByte1 = ClockImage[2]; ClockByte2 = ClockImage[3]; break;
-        case 29: ClockByte1 = ClockImage[4]; ClockByte2 = ClockImage[5]; break;
-        case 31: ClockByte1 = ClockImage[6]; ClockByte2 = 0; break;
-        default: break;
-        }
-        TxFrame = RegisterWriteFrame(ExchAddrLo, ClockByte1, ClockByte2);
-    }
-
-    if (ExchCount != 0) {
-        const int percent = static_cast<int>(int64_t(ExchAddress - StartAddress) * 100 / ExchCount);
-        if (percent != LastPercent) {
-            Progres->setValue(percent);
-            LastPercent = percent;
-        }
-    }
-
-    if (ExchAddress >= EndAddress) {
-        ExchDone = true;
-        return;
-    }
-    SendNewFrame();
-}
-
 void TObmenF::EndSilently()
 {
-    Running = false;
-    TimerIO->stop();
-    TimerGuard->stop();
-    AwaitReply = false;
+    Engine->Halt();
     CloseLink();
     // A link probe ends without a message; it found the link only when the
     // instrument answered at least once.
     if (PanelLinkTest || ServiceLinkTest)
-        NoLink = !ProbeAnswered;
+        NoLink = !Engine->ProbeAnswered();
 }
 
-void TObmenF::FinishExchange()
+void TObmenF::Ended(ExchangeEnd end, const QString &cause)
 {
-    EndSilently();
-    done(QDialog::Accepted);
+    switch (end) {
+    case ExchangeEnd::Done:
+        EndSilently();
+        done(QDialog::Accepted);
+        break;
+    case ExchangeEnd::LinkLost:
+        AddLog(cause);
+        EndSilently();
+        ExchDone = true;
+        NoLink = true;
+        ShowMessage({MessageKind::Error, {}, NoLinkText, {}, QMessageBox::Ok | QMessageBox::Cancel});
+        done(QDialog::Rejected);
+        break;
+    case ExchangeEnd::NoFrame:
+        EndSilently();
+        NoLink = true;
+        done(QDialog::Rejected);
+        break;
+    }
+}
+
+void TObmenF::PortReceiveData(TCommEr *, const uint8_t *Buffer, uint16_t BufferLength)
+{
+    Engine->Receive(Buffer, BufferLength);
 }
 
 void TObmenF::TimerIOTimer()
 {
-    TimerIO->stop();
-    if (!AwaitReply || !Running)
-        return;
-    ExchangeTrace().Silence(RxBuffer.data(), RxCount, TxFrame.replyLength, TimerIO->interval());
-
-    if (PanelLinkTest || ServiceLinkTest) {
-        Beat(ProbeBeat::Silent);
-        if (StopExch) {
-            EndSilently();
-            done(QDialog::Accepted);
-        } else {
-            SendNewFrame();
-        }
-        return;
-    }
-
-    if (++RetryCount < MaxRetries) {
-        SendFrame();
-        return;
-    }
-    LoseLink(SilenceLog);
-}
-
-void TObmenF::LoseLink(const QString &cause)
-{
-    AddLog(cause);
-    EndSilently();
-    ExchDone = true;
-    NoLink = true;
-    ShowMessage({MessageKind::Error, {}, NoLinkText, {}, QMessageBox::Ok | QMessageBox::Cancel});
-    done(QDialog::Rejected);
+    Engine->TimerElapsed(ExchangeTimer::Silence);
 }
 
 void TObmenF::Beat(ProbeBeat beat)
@@ -572,8 +308,7 @@ void TObmenF::Key_StopClick()
 
 void TObmenF::Key_ExitClick()
 {
-    if (Running)
-        ExchangeTrace().Abandoned(RxBuffer.data(), RxCount, TxFrame.replyLength);
+    Engine->Abandon();
     StopExch = true;
     // Leaving ends the exchange at once. A transfer cut short is not a
     // success; for the link probes the exit is their normal end.

@@ -4,19 +4,19 @@
 // shows this window modally and reads NoLink when it has closed itself; the
 // functions of exchange/Transfers.h wrap that shape once per transfer.
 //
-// The window opens the port, sends the first frame, collects the reply up
-// to the length it expects, checks the echoed address, stores the data,
-// continues multi-frame transfers, resends after a silent second and gives up
-// after the third with "Нет связи с прибором"; then it closes the port and
-// itself.
+// The window opens the port and runs the exchange engine (exchange/Engine.h)
+// on it: the engine frames, sends, checks, continues and resends; the window
+// shows its progress and log, and when the engine gives up shows
+// "Нет связи с прибором"; then it closes the port and itself.
 
-#include "exchange/Frames.h"
+#include "exchange/Engine.h"
 #include "exchange/Transfers.h"
 #include "serial/CommEr.h"
 
 #include <QDialog>
-#include <array>
+#include <QElapsedTimer>
 #include <cstdint>
+#include <memory>
 
 class QFrame;
 class QPlainTextEdit;
@@ -32,8 +32,8 @@ public:
     explicit TObmenF(QWidget *parent = nullptr);
     ~TObmenF() override;
 
-    static constexpr int SilenceIntervalMs = 1000;
-    static constexpr int MaxRetries = 3;
+    static constexpr int SilenceIntervalMs = ExchangeEngine::SilenceIntervalMs;
+    static constexpr int MaxRetries = ExchangeEngine::MaxSendings;
     static constexpr uint32_t DefaultReadIntervalMs = 100;
 
     QFrame *Panel1 = nullptr;
@@ -74,36 +74,13 @@ protected:
 private:
     void OpenLink();
     void CloseLink();
-    void StartExchange();
-    void SendFrame();
-    void TransmitFrame();
-    void CheckReply();
-    void NextFrame();
-
-    bool BuildFirstFrame();
-    void SendNewFrame();   // a frame of its own: sent with its retries counted afresh
-    void RepeatProbe();
-    void FinishExchange();
     void EndSilently();
-    void LoseLink(const QString &cause);
-    void Beat(ProbeBeat beat);   // the instrument did not answer this frame
+    void Ended(ExchangeEnd end, const QString &cause);
     void AddLog(const QString &line);
-    void SetAddress(int32_t address);
-    RequestFrame WriteFrameAtOffset() const;
-    bool EchoMatches(bool wholeAddress) const;
-    void TakeReadData();
+    void Beat(ProbeBeat beat);
 
-    RequestFrame TxFrame;                 // the frame in flight and its reply length
-    std::array<uint8_t, 271> RxBuffer{};  // indexed by a byte, like RxCount
-    uint8_t RxCount = 0;
-    int32_t StartAddress = 0;
-    int32_t EndAddress = 0;
-    int32_t RetryCount = 0;
-    int32_t ProgressStep = 0;             // the memory-read progress, kept across exchanges
-    int32_t LastPercent = 0;
-    bool Running = false;                 // between the start and the end of an exchange
-    bool ProbeAnswered = false;           // a link probe has had a complete answer
-    bool ReplyJustTaken = false;          // a send now follows a reply: the fast exchange waits
+    std::unique_ptr<ExchangeEngine> Engine;   // kept across exchanges: the guard and the progress run on
+    QElapsedTimer Clock;
     uint32_t ReplyIntervalMs = DefaultReadIntervalMs;
 };
 

@@ -81,6 +81,20 @@ void WireTrace::Reply(const uint8_t *reply, int length)
     Add(QStringLiteral("RX"), text);
 }
 
+void WireTrace::BadReply(const uint8_t *reply, int length)
+{
+    QString text = Hex(reply, length) + QStringLiteral("  bad reply, %1 bytes").arg(length);
+    const QString verdict = JudgeReply(m_request.data(), static_cast<int>(m_request.size()), reply, length);
+    if (!verdict.isEmpty())
+        text += QStringLiteral(", ") + verdict;
+    Add(QStringLiteral("RX"), text);
+}
+
+void WireTrace::Dropped(const uint8_t *bytes, int length)
+{
+    Add(QStringLiteral("--"), QStringLiteral("%1 bytes dropped, not part of a reply: %2").arg(length).arg(Hex(bytes, length)));
+}
+
 QString WireTrace::PartOfReply(const uint8_t *partial, int length, int expected)
 {
     if (length <= 0)

@@ -33,6 +33,11 @@ public:
     void Sent(const uint8_t *frame, int length, int resends, bool queued = true);
     // A complete reply to the last request sent.
     void Reply(const uint8_t *reply, int length);
+    // A reply framed as expected that does not answer the last request.
+    void BadReply(const uint8_t *reply, int length);
+    // Bytes that belong to no reply: noise, the rest of a reply cut short,
+    // a late copy, or anything that came while no request was out.
+    void Dropped(const uint8_t *bytes, int length);
     // `silentMs` passed with only `length` bytes of the reply in.
     void Silence(const uint8_t *partial, int length, int expected, int silentMs);
     // The operator left the exchange with `length` bytes of the reply in.

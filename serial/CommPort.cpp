@@ -39,8 +39,13 @@ std::unique_ptr<TPortFile> TPortFile::Open(const QString &path)
 
     // The lock keeps out every cooperating program, root's included; TIOCEXCL
     // keeps out any other opener that is not root.
-    if (flock(port->m_fd, LOCK_EX | LOCK_NB) != 0)
-        FailOpening(errno == EWOULDBLOCK ? EBUSY : errno, path);
+    if (flock(port->m_fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+        // Closed before the reason is worked out, so that the holders it
+        // names are the others, not this opener.
+        port.reset();
+        FailOpening(error, path);
+    }
     port->m_exclusive = ioctl(port->m_fd, TIOCEXCL) == 0;
     port->m_haveSettings = tcgetattr(port->m_fd, &port->m_foundSettings) == 0;
     return port;

@@ -66,34 +66,33 @@ TEST(ExchangeTrouble, ReplyInPiecesIsAssembled)
     EXPECT_TRUE(rig.messages.texts().isEmpty());
 }
 
-TEST(ExchangeTrouble, SurplusBytesCountTowardTheNextReply)
+// Noise before a reply, and the second half of a reply that came after its
+// request was sent again, are no part of any reply: the transfer either
+// takes the instrument's own bytes or fails, in both exchanges.
+TEST(ExchangeTrouble, OnlyTheInstrumentsOwnReplyIsTaken)
 {
-    // Every reply comes behind 5 bytes of noise. The first 22 of 27 bytes
-    // are taken as the reply to a 16-byte read at 0x100: its echo is noise,
-    // so the request goes out again, and the 5 bytes left over, the last
-    // data bytes, start the next reply. Their last two are 00 01: that reply
-    // echoes the address and is taken, its own first bytes at 4 onward.
-    QByteArray data = Hex("10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 00 01");
-    ExchangeRig rig({.flags = {"--noise", "5"}, .memory = MemoryWith(0x100, data)});
-    ASSERT_TRUE(rig.ready());
-    ASSERT_TRUE(ReadMemory(0x100, 16));
-    EXPECT_EQ(rig.frames(), Times(2, Hex("3A 06 01 00 01 10")));
-    EXPECT_EQ(Buffer(4, 5), Hex("3A 16 01 00 01"));
-    EXPECT_TRUE(rig.messages.texts().isEmpty());
-}
-
-TEST(ExchangeTrouble, NoiseBeforeAReadSpoilsTheEchoAndLosesTheLink)
-{
-    ExchangeRig rig({.flags = {"--noise", "5"}});
-    ASSERT_TRUE(rig.ready());
-    MarkBuffer();
-    // The reply counted from the first noise byte never echoes the address:
-    // the request goes out three times, then the link counts as lost.
-    EXPECT_FALSE(ReadResultPage(41));
-    EXPECT_TRUE(NoLink);
-    EXPECT_EQ(rig.frames(), Times(3, PageRead));
-    EXPECT_TRUE(BufferMarked());
-    EXPECT_EQ(rig.messages.texts(), QStringList{NoLinkText});
+    struct Case { QStringList flags; bool fast; int frames; bool done; };
+    const Case cases[] = {
+        {{"--noise", "5"}, false, 1, true},
+        {{"--noise", "5"}, true, 1, true},
+        // Every reply stalls past the silent second: the second half of one
+        // reply and the start of the next never make a reply together.
+        {{"--split-gap", "1150"}, false, 3, false},
+        {{"--split-gap", "1150"}, true, 3, false},
+    };
+    for (const Case &c : cases) {
+        const std::string name = c.flags.join(' ').toStdString() + (c.fast ? " fast" : "");
+        ExchangeRig rig({.flags = c.flags, .memory = PatternMemory(), .fast = c.fast});
+        ASSERT_TRUE(rig.ready()) << name;
+        MarkBuffer();
+        EXPECT_EQ(ReadMemory(0, 128), c.done) << name;
+        EXPECT_EQ(rig.frames(), Times(c.frames, Hex("3A 06 01 00 00 80"))) << name;
+        if (c.done)
+            EXPECT_EQ(Buffer(0, 128), PatternMemory().left(128)) << name;
+        else
+            EXPECT_TRUE(BufferMarked()) << name;
+        EXPECT_EQ(rig.messages.texts(), c.done ? QStringList{} : QStringList{NoLinkText}) << name;
+    }
 }
 
 TEST(ExchangeTrouble, WrongEchoesAreAskedAgainAndTheThirdLosesTheLink)

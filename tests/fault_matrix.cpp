@@ -85,37 +85,37 @@ void PrintTo(Transfer transfer, std::ostream *out) { *out << TransferNames[int(t
 void PrintTo(Fault fault, std::ostream *out) { *out << FaultNames[int(fault)]; }
 
 // ---- The expected outcomes: the one place to change them -----------------------------
-// Noise before a reply spoils its echo (the engine does not hunt for the start
-// byte); only the breath-volume polling drops it. A step writes what it left
-// undone beside its buttons; the windows that say it in a box of their own
-// (the erase, the table and mark writes) add that note to the first box; the
-// mark read and the live views report every read that fails. A link test
-// takes any reply of the right length for an answer and says nothing in a box
-// when none came.
+// Noise before a reply is dropped: a reply is taken from its start byte on.
+// A step writes what it left undone beside its buttons; the windows that say
+// it in a box of their own (the erase, the table and mark writes) add that
+// note to the first box; the mark read and the live views report every read
+// that fails.
+// A link test counts only a well-framed reply as an answer and says nothing
+// in a box when none came.
 constexpr Outcome D = Outcome::Done, L = Outcome::NoLink, N = Outcome::Noted, P = Outcome::PortError,
                   E = Outcome::EveryRead, U = Outcome::Unanswered;
 constexpr std::array<std::array<Outcome, FaultCount>, TransferCount> Expected = {{
     //                    Silence WrongEcho Noise CutShort SplitGap Dropped Unplug PortHeld
-    /* ResultStart     */ {L,       L,         L,     L,        D,        D,       L,      P},
-    /* ResultStep      */ {L,       L,         L,     L,        D,        D,       L,      P},
-    /* ListIn          */ {L,       L,         L,     L,        D,        D,       L,      P},
-    /* ListOut         */ {L,       L,         L,     L,        D,        D,       L,      P},
-    /* ClockRead       */ {L,       L,         L,     L,        D,        D,       L,      P},
-    /* ClockWatch      */ {L,       L,         L,     L,        D,        D,       L,      P},
-    /* ClockWritePc    */ {L,       L,         L,     L,        D,        D,       L,      P},
-    /* ClockWriteTyped */ {L,       L,         L,     L,        D,        D,       L,      P},
-    /* Erase           */ {N,       N,         N,     N,        D,        D,       N,      N},
-    /* CorrectionClock */ {L,       L,         L,     L,        D,        D,       L,      P},
-    /* CorrectionRead  */ {L,       L,         L,     L,        D,        D,       L,      P},
-    /* CorrectionWrite */ {L,       L,         L,     L,        D,        D,       L,      P},
-    /* MemoryPage      */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* ResultStart     */ {L,       L,         D,     L,        D,        D,       L,      P},
+    /* ResultStep      */ {L,       L,         D,     L,        D,        D,       L,      P},
+    /* ListIn          */ {L,       L,         D,     L,        D,        D,       L,      P},
+    /* ListOut         */ {L,       L,         D,     L,        D,        D,       L,      P},
+    /* ClockRead       */ {L,       L,         D,     L,        D,        D,       L,      P},
+    /* ClockWatch      */ {L,       L,         D,     L,        D,        D,       L,      P},
+    /* ClockWritePc    */ {L,       L,         D,     L,        D,        D,       L,      P},
+    /* ClockWriteTyped */ {L,       L,         D,     L,        D,        D,       L,      P},
+    /* Erase           */ {N,       N,         D,     N,        D,        D,       N,      N},
+    /* CorrectionClock */ {L,       L,         D,     L,        D,        D,       L,      P},
+    /* CorrectionRead  */ {L,       L,         D,     L,        D,        D,       L,      P},
+    /* CorrectionWrite */ {L,       L,         D,     L,        D,        D,       L,      P},
+    /* MemoryPage      */ {L,       L,         D,     L,        D,        D,       L,      P},
     /* PanelLink       */ {U,       D,         D,     U,        D,        D,       D,      P},
-    /* TableRead       */ {L,       L,         L,     L,        D,        D,       L,      P},
-    /* TableWrite      */ {N,       N,         N,     N,        D,        D,       N,      N},
-    /* MarkRead        */ {E,       L,         E,     E,        D,        D,       E,      E},
-    /* MarkWrite       */ {N,       N,         N,     N,        D,        D,       N,      N},
-    /* LiveViews       */ {E,       L,         E,     E,        D,        D,       E,      E},
-    /* Curves          */ {L,       L,         L,     L,        D,        D,       L,      P},
+    /* TableRead       */ {L,       L,         D,     L,        D,        D,       L,      P},
+    /* TableWrite      */ {N,       N,         D,     N,        D,        D,       N,      N},
+    /* MarkRead        */ {E,       L,         D,     E,        D,        D,       E,      E},
+    /* MarkWrite       */ {N,       N,         D,     N,        D,        D,       N,      N},
+    /* LiveViews       */ {E,       L,         D,     E,        D,        D,       E,      E},
+    /* Curves          */ {L,       L,         D,     L,        D,        D,       L,      P},
     /* ServiceLink     */ {U,       D,         D,     U,        D,        D,       D,      P},
     /* VolumePolling   */ {L,       L,         D,     L,        D,        D,       L,      P},
 }};

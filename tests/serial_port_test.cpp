@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -149,6 +150,41 @@ TEST_F(SerialPortTest, SecondOpenerIsRefusedUntilThePortIsClosed)
     second.OpenComm();
     EXPECT_TRUE(Roundtrip(second));
     second.CloseComm();
+}
+
+// The busy box names who holds the port; the program that failed to open it
+// holds nothing and must not be named among them.
+TEST_F(SerialPortTest, BusyPortNamesTheOtherHolderOnly)
+{
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const QByteArray path = device.slavePath().toLocal8Bit();
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        ::close(release[1]);   // so that the parent's close ends the wait below
+        const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const char held = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
+        [[maybe_unused]] ssize_t io = ::write(ready[1], &held, 1);
+        char wait;
+        io = ::read(release[0], &wait, 1);
+        ::_exit(0);
+    }
+    char held = 0;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1);
+    ASSERT_EQ(held, 'y');
+
+    const ECommsError error = OpeningError(port);
+    EXPECT_TRUE(error.Reason().contains(QStringLiteral("(pid %1)").arg(holder))) << error.Reason().toStdString();
+    EXPECT_FALSE(error.Reason().contains("this program")) << error.Reason().toStdString();
+
+    ::close(release[1]);
+    ::waitpid(holder, nullptr, 0);
+    for (int fd : {ready[0], ready[1], release[0]})
+        ::close(fd);
+    port.OpenComm();
+    EXPECT_TRUE(Roundtrip(port));
 }
 
 TEST_F(SerialPortTest, SendDataRefusesNothingToSendAndAClosedPort)

@@ -116,10 +116,20 @@ TEST(VolumePoll, RepliesAreAssembledAcrossDeliveriesAndNoiseIsDropped)
     EXPECT_TRUE(Feed(poller, Hex("00 FF 13") + volume.left(4)).empty());
     EXPECT_EQ(SentFrames(Feed(poller, volume.mid(4))), std::vector{FlowRequest});
 
-    // Two replies in one delivery, the second behind noise: both are taken.
-    const std::vector<PollEvent> events = Feed(poller, FlowReply(30) + Hex("11 22") + VolumeReply(104, 21));
-    EXPECT_EQ(SentFrames(events), (std::vector{VolumeRequest, FlowRequest}));
+    // What follows a reply in the same delivery came before the next request
+    // went out: it answers nothing.
+    std::vector<PollEvent> events = Feed(poller, FlowReply(30) + Hex("11 22") + VolumeReply(104, 21));
+    EXPECT_EQ(SentFrames(events), std::vector{VolumeRequest});
     EXPECT_EQ(Samples(events).size(), 1u);
+
+    // A reply the line delivers twice: the copy is passed over, so each later
+    // request still goes out once.
+    events = Feed(poller, VolumeReply(104, 21));
+    EXPECT_EQ(SentFrames(events), std::vector{FlowRequest});
+    EXPECT_TRUE(Feed(poller, VolumeReply(104, 21)).empty());
+    EXPECT_EQ(SentFrames(Feed(poller, FlowReply(31))), std::vector{VolumeRequest});
+    EXPECT_TRUE(Feed(poller, FlowReply(31)).empty());
+    EXPECT_EQ(SentFrames(Feed(poller, VolumeReply(105, 22))), std::vector{FlowRequest});
 }
 
 TEST(VolumePoll, AFrameAnsweredThreeTimesWithAWrongEchoStops)

@@ -38,25 +38,23 @@ void BreathPoller::Stop()
 {
     m_polling = false;
     m_awaitReply = false;
+    m_reader.Idle();
 }
 
 void BreathPoller::StartRequest(int32_t address, int32_t mode, std::vector<PollEvent> &out)
 {
     m_mode = mode;
-    if (mode == PollFlowMode) {
+    if (mode == PollFlowMode)
         m_txFrame = RegisterReadFrame(static_cast<uint8_t>(address & 0xFF), FlowRegisterCount, FlowReplyLength);
-        m_address = FlowBlockAddress;   // the device block's reply is told apart by its own echo
-    } else {
+    else
         m_txFrame = RegisterReadFrame(VolumeBlockAddress, VolumeRegisterCount, VolumeReplyLength);
-        m_address = VolumeBlockAddress;
-    }
     m_retryCount = 0;
     Resend(out);
 }
 
 void BreathPoller::Resend(std::vector<PollEvent> &out)
 {
-    m_rxCount = 0;
+    m_reader.Expect(m_txFrame);
     m_awaitReply = true;
     out.push_back({PollEvent::Send, m_txFrame, {}, PollStop::None});
 }
@@ -71,37 +69,46 @@ std::vector<PollEvent> BreathPoller::Receive(const uint8_t *bytes, std::size_t c
 {
     std::vector<PollEvent> out;
     for (std::size_t i = 0; i < count && m_awaitReply; ++i) {
-        // Bytes before the start of a reply are line noise.
-        if (m_rxCount == 0 && bytes[i] != FrameStart)
+        const std::optional<ReplyVerdict> verdict = m_reader.Feed(bytes[i]);
+        if (!verdict || *verdict == ReplyVerdict::Late)
             continue;
-        m_rxBuffer[m_rxCount++] = bytes[i];
-        if (m_rxCount == m_txFrame.replyLength) {
-            m_awaitReply = false;
-            CheckReply(out);
-        }
+        m_awaitReply = false;
+        if (*verdict == ReplyVerdict::Taken)
+            TakeReply(out);
+        else
+            BadReply(out);
+        // The rest of this delivery came before the request just sent: a
+        // copy of a reply there would otherwise answer it, and every later
+        // request would go out twice.
+        break;
     }
+    m_reader.TakeDropped();
     return out;
 }
 
-void BreathPoller::CheckReply(std::vector<PollEvent> &out)
+void BreathPoller::TakeReply(std::vector<PollEvent> &out)
 {
-    const uint8_t echo = m_rxBuffer[3];
-    if (echo == DeviceBlockAddress) {
+    const uint8_t *data = m_reader.Reply() + ReplyHeaderLength;
+    if (m_txFrame.bytes[3] == DeviceBlockAddress) {
         // The cycle starts. No sample yet: the blocks are those of earlier
         // reads, or nothing at all.
         StartRequest(VolumeBlockAddress, PollVolumeMode, out);
-    } else if (echo == m_address && m_mode == PollFlowMode) {
-        std::copy_n(m_rxBuffer.begin() + ReplyHeaderLength, m_flowBlock.size(), m_flowBlock.begin());
+    } else if (m_mode == PollFlowMode) {
+        std::copy_n(data, m_flowBlock.size(), m_flowBlock.begin());
         StartRequest(VolumeBlockAddress, PollVolumeMode, out);
         out.push_back({PollEvent::Sample, {}, DecodeReading(m_flowBlock, m_volumeBlock), PollStop::None});
-    } else if (echo == m_address && m_mode == PollVolumeMode) {
-        std::copy_n(m_rxBuffer.begin() + ReplyHeaderLength, m_volumeBlock.size(), m_volumeBlock.begin());
-        StartRequest(FlowBlockAddress, PollFlowMode, out);
-    } else if (++m_retryCount < MaxRetries) {
-        Resend(out);
     } else {
-        End(PollStop::WrongEcho, out);
+        std::copy_n(data, m_volumeBlock.size(), m_volumeBlock.begin());
+        StartRequest(FlowBlockAddress, PollFlowMode, out);
     }
+}
+
+void BreathPoller::BadReply(std::vector<PollEvent> &out)
+{
+    if (++m_retryCount < MaxRetries)
+        Resend(out);
+    else
+        End(PollStop::WrongEcho, out);
 }
 
 std::vector<PollEvent> BreathPoller::Silence()

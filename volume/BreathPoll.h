@@ -2,9 +2,9 @@
 // The breath-volume window's own exchange with the instrument: after one read
 // of the device block it alternates two register reads without pause, the
 // volume block (192) and the flow block (11), and every completed pair is one
-// sample. The poller builds the frames, assembles the replies (bytes before
-// a ":" are line noise), checks their echoes and counts resends; the window
-// does the sending, the timing and the showing.
+// sample. The poller builds the frames, picks the replies out of the line as
+// the exchange window does (exchange/Replies.h), and counts resends; the
+// window does the sending, the timing and the showing.
 //
 // The poller keeps its request state to itself: the shared request variables
 // belong to the exchange window and to whichever window is asking it for a
@@ -12,6 +12,7 @@
 // the polling overwrite a request in progress).
 
 #include "exchange/Frames.h"
+#include "exchange/Replies.h"
 
 #include <array>
 #include <cstddef>
@@ -79,14 +80,13 @@ public:
 private:
     void StartRequest(int32_t address, int32_t mode, std::vector<PollEvent> &out);
     void Resend(std::vector<PollEvent> &out);
-    void CheckReply(std::vector<PollEvent> &out);
+    void TakeReply(std::vector<PollEvent> &out);
+    void BadReply(std::vector<PollEvent> &out);
     void End(PollStop why, std::vector<PollEvent> &out);
 
-    int32_t m_address = DeviceBlockAddress;   // the echo the outstanding reply must carry
     int32_t m_mode = PollFlowMode;
     RequestFrame m_txFrame;
-    std::array<uint8_t, 16> m_rxBuffer{};     // replies are 16 or 10 bytes
-    uint8_t m_rxCount = 0;
+    ReplyReader m_reader;
     int m_retryCount = 0;
     bool m_awaitReply = false;
     bool m_polling = false;

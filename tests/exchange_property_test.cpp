@@ -1,0 +1,502 @@
+// Random transfers against the instrument over a line that misbehaves at
+// random: replies split with long gaps, noise around and inside them,
+// copies, late and cut-short replies, wrong header bytes, lost requests and
+// an unplugged adapter, in the normal and the fast exchange. The engine runs
+// in simulated time, so multi-second silences cost nothing.
+//
+// Whatever the line does: a transfer that ends done read exactly the
+// instrument's bytes or left exactly the intended bytes in it; one that
+// fails changed nothing beyond what it would have written and nothing of the
+// program's data; every transfer ends within three sendings of each frame;
+// and in the fast exchange no request follows a reply sooner than the guard.
+//
+// RC_PARAMS="max_success=N seed=S" sets the number of sequences and the seed
+// (scripts/exchange-property.sh).
+
+#include "exchange/Engine.h"
+#include "exchange/ExchVars.h"
+#include "exchange/Pace.h"
+#include "vinst/Instrument.h"
+
+#include <gtest/gtest.h>
+#include <rapidcheck/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <memory>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr int DeliveryQuietMs = 100;   // the normal exchange's inter-byte time-out
+constexpr int64_t StartOfDay = 12 * 3600 * 1000;
+
+// A fault of the line for one sending of a request.
+struct Fault {
+    enum Kind {
+        None, DropRequest, Split, NoiseBefore, NoiseAfter, NoiseInHeader, Copy, Late, Cut,
+        WrongEcho, WrongLength, WrongCommand, Unplug,
+    } kind = None;
+    int at = 0;       // the byte where a reply is split, cut or noise goes in
+    int gapMs = 0;    // 0 to 3 s
+    Bytes noise;
+};
+
+void showValue(const Fault &f, std::ostream &os)
+{
+    os << "{kind " << f.kind << " at " << f.at << " gap " << f.gapMs << " noise " << f.noise.size() << "}";
+}
+
+enum class Op { Read, Read2, ReadClock, ReadLive, ReadCorrection, Write, ListWrite, EraseBlock, WriteClock, WriteCorrection, ClearPair };
+
+struct Transfer {
+    Op op = Op::Read;
+    int address = 0;
+    int count = 1;
+    Bytes data;
+};
+
+void showValue(const Transfer &t, std::ostream &os)
+{
+    os << "{op " << int(t.op) << " at " << t.address << " count " << t.count << "}";
+}
+
+// Events in simulated time, in order of time and then of scheduling.
+class Timeline {
+public:
+    void At(int64_t time, std::function<void()> action) { m_events.emplace(std::pair{time, m_seq++}, std::move(action)); }
+    bool Step()
+    {
+        if (m_events.empty())
+            return false;
+        auto first = m_events.begin();
+        m_now = first->first.first;
+        auto action = std::move(first->second);
+        m_events.erase(first);
+        action();
+        return true;
+    }
+    int64_t Now() const { return m_now; }
+
+private:
+    std::map<std::pair<int64_t, uint64_t>, std::function<void()>> m_events;
+    uint64_t m_seq = 0;
+    int64_t m_now = 0;
+};
+
+// The instrument behind a misbehaving line, and the engine on the other end.
+class Bench {
+public:
+    Bench(std::vector<Fault> faults, bool fast)
+        : m_faults(std::move(faults)), m_fast(fast),
+          m_instrument(vinst::Memory(), [] { return StartOfDay; })
+    {
+        ExchangeLine line;
+        line.nowMs = [this] { return m_time.Now(); };
+        line.send = [this](const uint8_t *bytes, int length) { return Send(Bytes(bytes, bytes + length)); };
+        line.startTimer = [this](ExchangeTimer timer, int ms) {
+            const int generation = ++m_timerGeneration[int(timer)];
+            m_time.At(m_time.Now() + ms, [this, timer, generation] {
+                if (m_timerGeneration[int(timer)] == generation)
+                    m_engine->TimerElapsed(timer);
+            });
+        };
+        line.stopTimer = [this](ExchangeTimer timer) {
+            ++m_timerGeneration[int(timer)];
+            // The engine stops its silence timer on a delivery when it has
+            // taken a reply from it (or refused one).
+            if (timer == ExchangeTimer::Silence && m_receiving)
+                m_lastReplyAt = m_time.Now();
+        };
+        ExchangeReport report;
+        report.ended = [this](ExchangeEnd end, const QString &) { m_end = end; };
+        m_engine = std::make_unique<ExchangeEngine>(std::move(line), std::move(report), nullptr);
+        FastExchange = fast;
+        for (int a = 0; a < 0x10000; a += 251)
+            m_instrument.answer({5, static_cast<uint16_t>(a), 1, {uint8_t(a * 7)}});
+    }
+    ~Bench() { FastExchange = false; }
+
+    vinst::Instrument &Instrument() { return m_instrument; }
+
+    // Runs the exchange the request variables ask for; nothing when it hangs.
+    std::optional<bool> Run(int64_t boundMs, int64_t &tookMs)
+    {
+        m_end.reset();
+        m_sendingsOf.clear();
+        m_mostSendings = 0;
+        const int64_t start = m_time.Now();
+        m_engine->Start();
+        while (!m_end && m_time.Now() - start <= boundMs && m_time.Step()) {
+        }
+        tookMs = m_time.Now() - start;
+        if (!m_end)
+            return std::nullopt;
+        return *m_end == ExchangeEnd::Done;
+    }
+
+    int GuardBreaches() const { return m_guardBreaches; }
+    // The most times one frame of the last transfer went out.
+    int MostSendings() const { return m_mostSendings; }
+
+private:
+    bool Send(Bytes frame)
+    {
+        if (m_fast && m_lastReplyAt && m_time.Now() - *m_lastReplyAt < FastExchangeGuardMs)
+            ++m_guardBreaches;
+        m_mostSendings = std::max(m_mostSendings, ++m_sendingsOf[frame]);
+        const Fault fault = m_faults.empty() ? Fault{} : m_faults[m_sendings++ % m_faults.size()];
+        if (fault.kind == Fault::Unplug)
+            m_unplugged = true;
+        if (m_unplugged || fault.kind == Fault::DropRequest)
+            return true;
+        const int64_t arrives = m_time.Now() + 1 + int64_t(frame.size()) / 2;
+        m_time.At(arrives, [this, frame, fault] { Answer(frame, fault); });
+        return true;
+    }
+
+    void Answer(const Bytes &frame, const Fault &fault)
+    {
+        if (!vinst::IsWellFormedRequest(frame))
+            return;
+        Bytes reply = m_instrument.answer(vinst::ParseRequest(frame));
+        const int length = int(reply.size());
+        const int at = 1 + fault.at % std::max(1, length - 1);
+        int64_t when = m_time.Now() + 2;
+        switch (fault.kind) {
+        case Fault::WrongEcho: reply[3] ^= 0x10; break;
+        case Fault::WrongLength: reply[1] ^= 0x02; break;
+        case Fault::WrongCommand: reply[2] ^= 0x04; break;
+        case Fault::Cut: reply.resize(at); break;
+        case Fault::NoiseBefore: reply.insert(reply.begin(), fault.noise.begin(), fault.noise.end()); break;
+        case Fault::NoiseAfter: reply.insert(reply.end(), fault.noise.begin(), fault.noise.end()); break;
+        case Fault::NoiseInHeader: {
+            // Noise that starts with the very byte it pushes aside shifts the
+            // rest of the reply unseen: replies carry no checksum, so nothing
+            // can tell it from the instrument's bytes.
+            const int into = 1 + fault.at % (ReplyHeaderLength - 1);
+            Bytes noise = fault.noise;
+            if (noise[0] == reply[into])
+                noise[0] ^= 0x01;
+            reply.insert(reply.begin() + into, noise.begin(), noise.end());
+            break;
+        }
+        case Fault::Late: when += fault.gapMs; break;
+        default: break;
+        }
+        if (fault.kind == Fault::Split) {
+            Arrive(Bytes(reply.begin(), reply.begin() + at), when);
+            Arrive(Bytes(reply.begin() + at, reply.end()), when + fault.gapMs);
+            return;
+        }
+        Arrive(reply, when);
+        if (fault.kind == Fault::Copy)
+            Arrive(reply, when + fault.gapMs);
+    }
+
+    void Deliver(const Bytes &bytes)
+    {
+        m_receiving = true;
+        m_engine->Receive(bytes.data(), int(bytes.size()));
+        m_receiving = false;
+    }
+
+    // Bytes come in order, at the line's pace (about half a millisecond each).
+    void Arrive(Bytes bytes, int64_t when)
+    {
+        when = std::max(when, m_lineFreeAt);
+        m_lineFreeAt = when + int64_t(bytes.size()) / 2;
+        m_time.At(m_lineFreeAt, [this, bytes] {
+            if (m_unplugged)
+                return;
+            if (m_fast) {
+                Deliver(bytes);
+                return;
+            }
+            // The normal exchange gets what came once the line has been
+            // quiet for its inter-byte time-out.
+            m_pending.insert(m_pending.end(), bytes.begin(), bytes.end());
+            const int generation = ++m_deliveryGeneration;
+            m_time.At(m_time.Now() + DeliveryQuietMs, [this, generation] {
+                if (generation != m_deliveryGeneration)
+                    return;
+                Deliver(std::exchange(m_pending, {}));
+            });
+        });
+    }
+
+    std::vector<Fault> m_faults;
+    bool m_fast;
+    vinst::Instrument m_instrument;
+    std::unique_ptr<ExchangeEngine> m_engine;
+    Timeline m_time;
+    std::optional<ExchangeEnd> m_end;
+    int m_timerGeneration[2] = {};
+    int m_deliveryGeneration = 0;
+    Bytes m_pending;
+    int64_t m_lineFreeAt = 0;
+    size_t m_sendings = 0;
+    bool m_unplugged = false;
+    int m_guardBreaches = 0;
+    bool m_receiving = false;
+    std::optional<int64_t> m_lastReplyAt;
+    std::map<Bytes, int> m_sendingsOf;
+    int m_mostSendings = 0;
+};
+
+rc::Gen<Fault> AFault()
+{
+    using namespace rc;
+    return gen::exec([] {
+        Fault fault;
+        const int pick = *gen::inRange(0, 100);
+        // Mostly a sound line, so that long transfers can get through.
+        static constexpr Fault::Kind Kinds[] = {
+            Fault::DropRequest, Fault::Split, Fault::Split, Fault::NoiseBefore, Fault::NoiseAfter, Fault::NoiseInHeader,
+            Fault::Copy, Fault::Copy, Fault::Late, Fault::Late, Fault::Cut, Fault::WrongEcho, Fault::WrongLength,
+            Fault::WrongCommand};
+        if (pick < 45)
+            fault.kind = Fault::None;
+        else if (pick == 99)
+            fault.kind = *gen::inRange(0, 4) == 0 ? Fault::Unplug : Fault::None;
+        else
+            fault.kind = Kinds[(pick - 45) % std::size(Kinds)];
+        fault.at = *gen::inRange(0, 300);
+        fault.gapMs = *gen::oneOf(gen::inRange(0, 150), gen::inRange(0, 3001));
+        fault.noise = *gen::container<Bytes>(*gen::inRange(1, 6), gen::arbitrary<uint8_t>());
+        return fault;
+    });
+}
+
+Bytes ClockImageOf(const Bytes &random);
+
+rc::Gen<Transfer> ATransfer()
+{
+    using namespace rc;
+    return gen::exec([] {
+        Transfer t;
+        static constexpr Op Ops[] = {Op::Read, Op::Read, Op::Read, Op::Read2, Op::ReadClock, Op::ReadLive,
+                                     Op::ReadCorrection, Op::Write, Op::Write, Op::Write, Op::ListWrite,
+                                     Op::EraseBlock, Op::WriteClock, Op::WriteCorrection, Op::ClearPair};
+        const int pick = *gen::inRange(0, int(std::size(Ops)) * 4);
+        // The long transfers (a list, an erase block) come rarely.
+        t.op = Ops[pick % std::size(Ops)];
+        if ((t.op == Op::ListWrite || t.op == Op::EraseBlock) && pick >= int(std::size(Ops)))
+            t.op = Op::Write;
+        switch (t.op) {
+        case Op::Read:
+        case Op::Read2: t.count = *gen::inRange(1, 247); break;
+        case Op::Write: t.count = *gen::inRange(1, 41); break;
+        case Op::ListWrite: t.count = 1024; break;
+        case Op::EraseBlock: t.count = 3000; break;
+        case Op::WriteClock: t.count = 7; break;
+        default: t.count = 2; break;
+        }
+        // A few addresses, so that transfers meet the same places again.
+        t.address = *gen::oneOf(gen::element(0, 128, 1024, 9216, 65536 - t.count), gen::inRange(0, 65537 - t.count));
+        t.data = *gen::container<Bytes>(size_t(t.count), gen::arbitrary<uint8_t>());
+        if (t.op == Op::EraseBlock)
+            t.data.assign(3000, 0xFF);
+        if (t.op == Op::WriteClock)
+            t.data = ClockImageOf(t.data);
+        return t;
+    });
+}
+
+int Frames(const Transfer &t)
+{
+    switch (t.op) {
+    case Op::Write:
+    case Op::ListWrite:
+    case Op::EraseBlock: return t.count <= MaxWriteChunk ? 1 : 1 + (t.count - MaxWriteChunk + 3) / 4;
+    case Op::WriteClock: return 4;
+    default: return 1;
+    }
+}
+
+// Sets the request variables as the transfer calls do.
+void Request(const Transfer &t)
+{
+    PanelLinkTest = false;
+    ServiceLinkTest = false;
+    ExchAddress = t.address;
+    ExchCount = t.count;
+    switch (t.op) {
+    case Op::Read: ExchMode = ModeReadMemory; break;
+    case Op::Read2: ExchMode = ModeReadMemory2; break;
+    case Op::ReadClock: ExchAddress = 25; ExchMode = ModeReadClock; break;
+    case Op::ReadLive: ExchAddress = 78; ExchMode = ModeReadClock; break;
+    case Op::ReadCorrection: ExchAddress = 24; ExchMode = ModeReadCorrection; break;
+    case Op::Write:
+    case Op::ListWrite:
+    case Op::EraseBlock:
+        ExchMode = ModeWriteMemory;
+        WriteOffset = 0;
+        WriteRemaining = t.count;
+        std::copy(t.data.begin(), t.data.end(), TransferBuffer.begin());
+        break;
+    case Op::WriteClock:
+        ExchAddress = 25;
+        ExchCount = 7;
+        ExchMode = ModeWriteClock;
+        std::copy_n(t.data.begin(), 7, ClockImage.begin());
+        break;
+    case Op::WriteCorrection:
+        ExchAddress = 24;
+        CorrectionByte = t.data[0];
+        ExchMode = ModeWriteCorrection;
+        break;
+    case Op::ClearPair:
+        ExchAddress = 32;
+        ExchMode = ModeClearRegisters;
+        break;
+    }
+}
+
+bool IsRead(Op op)
+{
+    return op == Op::Read || op == Op::Read2 || op == Op::ReadClock || op == Op::ReadLive || op == Op::ReadCorrection;
+}
+
+Bytes DataOf(const Bytes &reply)
+{
+    return Bytes(reply.begin() + ReplyHeaderLength, reply.end());
+}
+
+// What the instrument holds where the transfer reads or writes. Reads change
+// nothing, and the instrument's clock stands still.
+Bytes Held(vinst::Instrument &instrument, const Transfer &t)
+{
+    switch (t.op) {
+    case Op::Read:
+    case Op::Read2: return instrument.memory().read(uint16_t(t.address), size_t(t.count));
+    case Op::ReadClock:
+    case Op::WriteClock: return DataOf(instrument.answer({3, 25, 10, {}}));
+    case Op::ReadLive: return DataOf(instrument.answer({3, 78, 10, {}}));
+    case Op::ReadCorrection:
+    case Op::WriteCorrection: return DataOf(instrument.answer({3, 24, 2, {}}));
+    case Op::ClearPair: return DataOf(instrument.answer({3, 32, 10, {}}));
+    default: return {};
+    }
+}
+
+// The registers a sound register write leaves.
+Bytes Intended(const Bytes &held, const Transfer &t)
+{
+    Bytes after = held;
+    switch (t.op) {
+    case Op::WriteClock:
+        std::copy_n(t.data.begin(), 7, after.begin());
+        after[7] = 0;
+        break;
+    case Op::WriteCorrection: after[0] = t.data[0]; break;
+    case Op::ClearPair: after[0] = after[1] = 0; break;
+    default: break;
+    }
+    return after;
+}
+
+// A clock image the instrument keeps as written: packed BCD of a real time.
+Bytes ClockImageOf(const Bytes &random)
+{
+    const auto bcd = [](int value) { return uint8_t((value / 10) << 4 | value % 10); };
+    return {bcd(random[0] % 60), bcd(random[1] % 60), bcd(random[2] % 24), 0,
+            bcd(1 + random[4] % 28), bcd(1 + random[5] % 12), bcd(random[6] % 100)};
+}
+
+int TransfersRun = 0;
+
+void CheckTransfers(bool fast, const std::vector<Fault> &faults, const std::vector<Transfer> &transfers)
+{
+    ResetExchangeVariables();
+    Bench bench(faults, fast);
+    for (const Transfer &t : transfers) {
+        const Bytes memoryBefore = bench.Instrument().memory().read(0, 0x10000);
+        const Bytes held = Held(bench.Instrument(), t);
+        TransferBuffer.fill(0xA5);
+        Request(t);
+        const auto bufferBefore = TransferBuffer;
+
+        // Each frame goes out at most three times, a silent interval behind
+        // each sending (and the guard before it), then its reply comes in.
+        constexpr int Sendings = 3;
+        const int64_t bound = Frames(t) * (Sendings * (ExchangeEngine::SilenceIntervalMs + FastExchangeGuardMs) + 2 * DeliveryQuietMs);
+        int64_t took = 0;
+        const std::optional<bool> done = bench.Run(bound, took);
+        ++TransfersRun;
+        RC_ASSERT(done.has_value());
+        RC_ASSERT(took <= bound);
+        RC_ASSERT(bench.MostSendings() <= Sendings);
+
+        const Bytes memoryAfter = bench.Instrument().memory().read(0, 0x10000);
+        if (IsRead(t.op)) {
+            RC_ASSERT(memoryAfter == memoryBefore);
+            if (*done)
+                RC_ASSERT(Bytes(TransferBuffer.begin(), TransferBuffer.begin() + held.size()) == held);
+            else
+                RC_ASSERT(TransferBuffer == bufferBefore);
+            continue;
+        }
+        // A write leaves the program's data as it was.
+        RC_ASSERT(TransferBuffer == bufferBefore);
+        if (t.op == Op::Write || t.op == Op::ListWrite || t.op == Op::EraseBlock) {
+            for (int a = 0; a < 0x10000; ++a) {
+                const bool inside = a >= t.address && a < t.address + t.count;
+                const uint8_t intended = inside ? t.data[a - t.address] : memoryBefore[a];
+                if (*done || !inside)
+                    RC_ASSERT(memoryAfter[a] == intended);
+                else
+                    RC_ASSERT(memoryAfter[a] == intended || memoryAfter[a] == memoryBefore[a]);
+            }
+        } else {
+            RC_ASSERT(memoryAfter == memoryBefore);
+            if (*done)
+                RC_ASSERT(Held(bench.Instrument(), t) == Intended(held, t));
+        }
+    }
+    RC_ASSERT(bench.GuardBreaches() == 0);
+}
+
+void CheckRandomTransfers(bool fast)
+{
+    const auto faults = *rc::gen::container<std::vector<Fault>>(*rc::gen::inRange(1, 40), AFault());
+    const auto transfers = *rc::gen::container<std::vector<Transfer>>(*rc::gen::inRange(1, 12), ATransfer());
+    CheckTransfers(fast, faults, transfers);
+}
+
+RC_GTEST_PROP(ExchangeProperty, NormalExchangeTakesOnlyTheInstrumentsBytes, ())
+{
+    CheckRandomTransfers(false);
+}
+
+RC_GTEST_PROP(ExchangeProperty, FastExchangeTakesOnlyTheInstrumentsBytes, ())
+{
+    CheckRandomTransfers(true);
+}
+
+// Lines the property once found a fault on, kept as found.
+TEST(ExchangeProperty, LinesThatOnceFailed)
+{
+    // A reply cut short right after its header, and the reply to the next
+    // sending (with a wrong echo) after it: the two made one reply.
+    const std::vector<Fault> cutThenWrongEcho = {
+        {Fault::Cut, 5, 0, {0}}, {Fault::WrongEcho, 0, 0, {0}}, {Fault::DropRequest, 0, 0, {0}}, {Fault::Split, 0, 1884, {0}}};
+    const std::vector<Transfer> reads = {{Op::Read, 1024, 1, Bytes(1)}, {Op::Read, 0, 9, Bytes(9)}};
+    for (const bool fast : {false, true})
+        EXPECT_NO_THROW(CheckTransfers(fast, cutThenWrongEcho, reads)) << (fast ? "fast" : "normal");
+}
+
+// Runs after the two above: says how many transfers they made (shrinking
+// counts too).
+TEST(ExchangeProperty, TransfersRun)
+{
+    std::cout << "transfers run: " << TransfersRun << std::endl;
+    if (!std::getenv("RC_PARAMS")) {
+        EXPECT_GE(TransfersRun, 500);
+    }
+}
+
+} // namespace
