@@ -576,8 +576,9 @@ TEST(ServiceHandOver, SensorWindowRecordsFillEachWindowsOwnControls)
     EXPECT_EQ(service.GridS1->item(22, 1)->text(), "  2200");
     EXPECT_EQ(service.LData->text(), back.source);
 
+    // A note the window shows is no note the technician edited.
     sensor.EditText->setText(QStringLiteral("Прибор 7, склад"));
-    EXPECT_EQ(sensor.NoteText(), QStringLiteral("Прибор 7, склад"));
+    EXPECT_EQ(sensor.EditedNote(0), std::nullopt);
     EXPECT_TRUE(messages.messages().empty());
 }
 
