@@ -305,7 +305,7 @@ void TSensorF::TakeLoadedRecord()
     DataEntryEnabled = true;
     Report(SaveConfig(ConfigSensorNumber | ConfigVolumeCoef));
     ShowSensor();
-    ShowEntryButtons(DataEntryEnabled);
+    ShowEntryButtons(EntryButtonsShown);
 }
 
 // The sensor's file could not be read whole: what the working record holds
@@ -320,11 +320,12 @@ void TSensorF::ShowNoRecord()
     EditText->clear();
     NoteEditedFor = -1;
     edit_17->clear();
-    ShowEntryButtons(DataEntryEnabled);
+    ShowEntryButtons(EntryButtonsShown);
 }
 
 void TSensorF::ShowEntryButtons(bool shown)
 {
+    EntryButtonsShown = shown;
     for (QPushButton *button : {Key_NewV, Key_Plus1}) {
         button->setEnabled(shown);
         button->setVisible(shown);

@@ -98,6 +98,7 @@ private:
 
     // Whether the window shows a record loaded whole from the sensor's file.
     bool RecordShown = false;
+    bool EntryButtonsShown = false;
     // The sensor whose note the operator edited in the field, or -1.
     int NoteEditedFor = -1;
 };
