@@ -5,9 +5,11 @@
 #include "shell/Message.h"
 #include "store/OrbACfg.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 
@@ -40,7 +42,7 @@ bool EchoesWholeAddress(uint8_t command)
 
 WireTrace::WireTrace(int capacity) : m_capacity(std::max(capacity, 1)) {}
 
-void WireTrace::Add(const QString &kind, const QString &text)
+QString WireTrace::Keep(const QString &kind, const QString &text)
 {
     const QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz "))
                          + kind + ' ' + text;
@@ -49,16 +51,48 @@ void WireTrace::Add(const QString &kind, const QString &text)
         ++m_dropped;
     }
     m_lines.push_back(line);
+    return line;
+}
 
-    if (!m_mirror.isOpen())
-        return;
+void WireTrace::Add(const QString &kind, const QString &text)
+{
+    const QString line = Keep(kind, text);
+    if (m_mirror.isOpen() && !WriteToMirror(line))
+        MirrorFailed();
+}
+
+bool WireTrace::WriteToMirror(const QString &line)
+{
     const QByteArray bytes = line.toUtf8() + '\n';
-    if (m_mirror.write(bytes) != bytes.size() || !m_mirror.flush()) {
-        const QString reason = m_mirror.errorString();
-        m_mirror.close();
-        Add(QStringLiteral("--"), QStringLiteral("the trace file %1 cannot be written (%2): no more lines go there")
-                                      .arg(QDir::toNativeSeparators(m_mirror.fileName()), reason));
+    return m_mirror.write(bytes) == bytes.size() && m_mirror.flush();
+}
+
+// The copy ends; the trace in memory says why, and so does a box in the
+// window that is open, once the exchange that wrote the line is over.
+void WireTrace::MirrorFailed()
+{
+    const QString reason = m_mirror.errorString();
+    const QString name = QDir::toNativeSeparators(m_mirror.fileName());
+    m_mirror.close();
+    Add(QStringLiteral("--"), QStringLiteral("the trace file %1 cannot be written (%2): no more lines go there")
+                                  .arg(name, reason));
+    if (QCoreApplication::instance()) {
+        const QString text = QStringLiteral("Журнал обмена больше не записывается в файл %1: %2.\n"
+                                            "Журнал в памяти программы ведётся дальше; его можно сохранить "
+                                            "через \"Сохранить журнал\".")
+                                 .arg(name, reason);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [text] { ShowWarning(text); }, Qt::QueuedConnection);
     }
+}
+
+bool WireTrace::IsMirror(const QString &path) const
+{
+    struct stat mirror {};
+    struct stat other {};
+    if (!m_mirror.isOpen() || ::fstat(m_mirror.handle(), &mirror) != 0)
+        return false;
+    return ::stat(QFile::encodeName(path).constData(), &other) == 0 && other.st_dev == mirror.st_dev
+           && other.st_ino == mirror.st_ino;
 }
 
 void WireTrace::Sent(const uint8_t *frame, int length, int resends, bool queued)
@@ -132,9 +166,17 @@ bool WireTrace::MirrorTo(const QString &path, QString &error)
 {
     m_mirror.close();
     m_mirror.setFileName(path);
-    if (m_mirror.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!m_mirror.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        error = m_mirror.errorString();
+        return false;
+    }
+    // A file may open and still take nothing (a full disk): the first line
+    // tells.
+    if (WriteToMirror(Keep(QStringLiteral("--"), QStringLiteral("the trace is appended to ")
+                                                     + QDir::toNativeSeparators(path))))
         return true;
     error = m_mirror.errorString();
+    m_mirror.close();
     return false;
 }
 
@@ -186,6 +228,14 @@ QString JudgeReply(const uint8_t *request, int requestLength, const uint8_t *rep
 
 bool SaveTrace(const WireTrace &trace, const QString &path, QString &error)
 {
+    // Replacing the file the trace is appended to would leave every later
+    // line in a file nobody can open any more.
+    if (trace.IsMirror(path)) {
+        error = QStringLiteral("Журнал не сохранён: в файл %1 программа уже дописывает журнал по ходу работы. "
+                               "Выберите другое имя файла.")
+                    .arg(QDir::toNativeSeparators(path));
+        return false;
+    }
     const FileOutcome saved = ReplaceFile(path, trace.Lines().join('\n').toUtf8() + '\n');
     for (const FileNotice &notice : saved.notices)
         error = notice.details.isEmpty() ? notice.text : notice.text + QStringLiteral("\n") + notice.details;

@@ -49,12 +49,19 @@ public:
     int Dropped() const { return m_dropped; }
 
     // Appends every later line to `path` as well (created when missing).
-    // False, with the reason in `error`, when the file cannot be opened; a
-    // later write failure ends the copy and says so in the trace.
+    // False, with the reason in `error`, when the file cannot be opened or
+    // takes no first line; a later write failure ends the copy, says so in
+    // the trace and, once, in a box.
     bool MirrorTo(const QString &path, QString &error);
 
+    // Whether `path` names the file the lines are appended to.
+    bool IsMirror(const QString &path) const;
+
 private:
+    QString Keep(const QString &kind, const QString &text);   // into memory only
     void Add(const QString &kind, const QString &text);
+    bool WriteToMirror(const QString &line);
+    void MirrorFailed();
     static QString PartOfReply(const uint8_t *partial, int length, int expected);
 
     int m_capacity;

@@ -121,7 +121,7 @@ void LoadSaveLoad(const char *fileName, FileOutcome (*load)(), FileOutcome (*sav
 
 void FuzzConfigFile(std::span<const uint8_t> data)
 {
-    LoadSaveLoad(ConfigFileName, LoadConfig, SaveConfig, data);
+    LoadSaveLoad(ConfigFileName, LoadConfig, [] { return SaveConfig(); }, data);
 }
 
 void FuzzListFile(std::span<const uint8_t> data)

@@ -110,6 +110,7 @@ TSensorF::TSensorF(QWidget *parent) : QDialog(parent)
     layout->addWidget(BuildEntrySide(), 1);
 
     connect(EditNS, &QLineEdit::editingFinished, this, &TSensorF::EditNSChange);
+    connect(EditText, &QLineEdit::textEdited, this, &TSensorF::EditTextChange);
     connect(Key_Plus, &QPushButton::clicked, this, &TSensorF::Key_PlusClick);
     connect(Key_Minus, &QPushButton::clicked, this, &TSensorF::Key_MinusClick);
     connect(Key_Plus1, &QPushButton::clicked, this, &TSensorF::Key_Plus1Click);
@@ -237,7 +238,8 @@ void TSensorF::showEvent(QShowEvent *event)
     // Only an opening activates: coming back from a message box this window
     // showed must not load again. The window appears before its messages.
     if (!event->spontaneous()) {
-        VolumeCoefAtOpening = VolumeCoef;
+        RecordShown = false;
+        AtOpening = {SensorNumber, SensorNumberText, VolumeCoef};
         QMetaObject::invokeMethod(this, &TSensorF::FormActivate, Qt::QueuedConnection);
     }
 }
@@ -269,32 +271,69 @@ void TSensorF::FormActivate()
     SensorNumberText = RightAligned(SensorNumber, SensorNumberWidth);
     EditNS->setText(SensorNumberText);
 
+    if (!LoadSensorBase(SensorNumber)) {
+        ShowNoRecord();
+        return;
+    }
     // A sensor without stored data gets a record from the readings the
     // service window handed over, stored at once.
-    if (LoadSensorBase(SensorNumber)) {
-        UnpackSensorRecord();
-        if (SensorWords[0] == 0) {
-            MixtureValues = handedOver;
-            StoreSensorRecord();
-        }
-    }
     UnpackSensorRecord();
-    DataEntryEnabled = true;
-    Report(SaveConfig());
-    ShowSensor();
+    if (SensorWords[0] == 0) {
+        MixtureValues = handedOver;
+        StoreSensorRecord();
+        UnpackSensorRecord();
+    }
+    TakeLoadedRecord();
 }
 
-QString TSensorF::NoteText() const
+std::optional<QString> TSensorF::EditedNote(int sensorNumber) const
 {
+    if (NoteEditedFor < 0 || NoteEditedFor != sensorNumber)
+        return std::nullopt;
     return EditText->text();
+}
+
+void TSensorF::EditTextChange()
+{
+    NoteEditedFor = RecordShown ? SensorNumber : -1;
+}
+
+// The record just unpacked is the sensor's: shown, and handed back on closing.
+void TSensorF::TakeLoadedRecord()
+{
+    RecordShown = true;
+    DataEntryEnabled = true;
+    Report(SaveConfig(ConfigSensorNumber | ConfigVolumeCoef));
+    ShowSensor();
+    ShowEntryButtons(EntryButtonsShown);
+}
+
+// The sensor's file could not be read whole: what the working record holds
+// is not this sensor's, so nothing of it is shown, stored or handed back.
+void TSensorF::ShowNoRecord()
+{
+    RecordShown = false;
+    for (int k = 0; k < ShownWords; ++k)
+        SetColumn(GridS, 1, k, QString());
+    for (int i = 0; i < MixtureCount; ++i)
+        SetColumn(GridBaza, 1, i, QString());
+    EditText->clear();
+    NoteEditedFor = -1;
+    edit_17->clear();
+    ShowEntryButtons(EntryButtonsShown);
 }
 
 void TSensorF::ShowEntryButtons(bool shown)
 {
+    EntryButtonsShown = shown;
     for (QPushButton *button : {Key_NewV, Key_Plus1}) {
         button->setEnabled(shown);
         button->setVisible(shown);
     }
+    // Without a record of the sensor there is nothing to derive or store.
+    Key_Plus1->setEnabled(shown && RecordShown);
+    for (QPushButton *button : {Key_DataEdit, key_DelMi, key_DelPl})
+        button->setEnabled(RecordShown);
 }
 
 void TSensorF::ShowSensor()
@@ -308,6 +347,7 @@ void TSensorF::ShowWords()
     for (int k = 0; k < ShownWords; ++k)
         SetColumn(GridS, 1, k, RightAligned(SensorWords[k]));
     EditText->setText(FromCp1251(SensorNote));
+    NoteEditedFor = -1;
     edit_17->setText(QString::number(VolumeCoef));
 }
 
@@ -328,12 +368,13 @@ MixtureArray TSensorF::TypedMixtures() const
 void TSensorF::LoadSensor(int number)
 {
     SensorNumber = number;
-    LoadSensorBase(number);
-    UnpackSensorRecord();
-    DataEntryEnabled = true;
     SensorNumberText = RightAligned(number, SensorNumberWidth);
-    Report(SaveConfig());
-    ShowSensor();
+    if (!LoadSensorBase(number)) {
+        ShowNoRecord();
+        return;
+    }
+    UnpackSensorRecord();
+    TakeLoadedRecord();
 }
 
 // The number is taken when the technician has finished typing it (Enter or
@@ -388,7 +429,7 @@ void TSensorF::Key_Plus1Click()
         return;
     }
     StoreSensorBase(SensorNumber);
-    Report(SaveConfig());
+    Report(SaveConfig(ConfigSensorNumber | ConfigVolumeCoef));
     ShowSensor();
 }
 
@@ -444,10 +485,12 @@ void TSensorF::Key_ExitClick()
 
 void TSensorF::done(int result)
 {
-    if (HandBackToService()) {
-        Report(SaveConfig());
+    if (RecordShown && HandBackToService()) {
+        Report(SaveConfig(ConfigSensorNumber | ConfigSensorWords));
     } else {
-        VolumeCoef = SensorTable[VolumeCoefWord] = VolumeCoefAtOpening;
+        SensorNumber = AtOpening.sensorNumber;
+        SensorNumberText = AtOpening.sensorNumberText;
+        VolumeCoef = SensorTable[VolumeCoefWord] = AtOpening.volumeCoef;
     }
     ShowServiceWindow();
     QDialog::done(result);

@@ -10,6 +10,7 @@
 #include "sensor/SensorBase.h"
 
 #include <QDialog>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -24,8 +25,9 @@ class TSensorF : public QDialog {
 public:
     explicit TSensorF(QWidget *parent = nullptr);
 
-    // The note as the operator typed it.
-    QString NoteText() const;
+    // The note as the operator typed it, when the field was edited on sensor
+    // `sensorNumber` since it last showed a stored note.
+    std::optional<QString> EditedNote(int sensorNumber) const;
 
     QLabel *Label1 = nullptr;
     QLineEdit *EditNS = nullptr;           // sensor number
@@ -51,6 +53,7 @@ public:
 
     void FormActivate();
     void EditNSChange();
+    void EditTextChange();
     void Key_PlusClick();
     void Key_MinusClick();
     void L_VerClick();
@@ -78,14 +81,26 @@ private:
     void ShowMixtures();
     MixtureArray TypedMixtures() const;
     void LoadSensor(int number);
+    void TakeLoadedRecord();
+    void ShowNoRecord();
     void StepSensor(int step);
     void ShiftMixtures(int sign);
     bool HandBackToService();
     void ShowServiceWindow();
 
-    // The volume coefficient as the window found it, put back when its
-    // record is not handed over.
-    int VolumeCoefAtOpening = 0;
+    // What the window found, put back when it hands no record over.
+    struct OpeningValues {
+        int sensorNumber = 0;
+        QString sensorNumberText;
+        int volumeCoef = 0;
+    };
+    OpeningValues AtOpening;
+
+    // Whether the window shows a record loaded whole from the sensor's file.
+    bool RecordShown = false;
+    bool EntryButtonsShown = false;
+    // The sensor whose note the operator edited in the field, or -1.
+    int NoteEditedFor = -1;
 };
 
 extern TSensorF *SensorF;

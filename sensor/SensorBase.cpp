@@ -164,12 +164,17 @@ void UnpackSensorRecord()
     for (int i = 0; i < MixtureCount; ++i)
         MixtureValues[i] = WordAt(record + MixtureOffset + 2 * i);
     SensorTable[VolumeCoefWord] = VolumeCoef = WordAt(record + VolumeCoefOffset);
+    SensorNote = StoredSensorNote();
+}
 
-    SensorNote = SensorBaseImage.mid(record + NoteOffset, SensorNoteLength);
-    for (char &c : SensorNote) {
+QByteArray StoredSensorNote()
+{
+    QByteArray note = SensorBaseImage.mid(RecordOffset() + NoteOffset, SensorNoteLength);
+    for (char &c : note) {
         if (static_cast<uint8_t>(c) < 0x20)
             c = ' ';
     }
+    return note;
 }
 
 QString SensorRecordProblem()

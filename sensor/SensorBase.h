@@ -73,6 +73,10 @@ bool SensorBaseUsable();
 // blanks).
 void UnpackSensorRecord();
 
+// The note of record SensorRecordIndex of the image, as UnpackSensorRecord
+// reads it, without touching the working record.
+QByteArray StoredSensorNote();
+
 // The working record into record SensorRecordIndex of the image: the words,
 // the mixture values, SensorTable[17] as the volume coefficient and the first
 // 40 bytes of SensorNote, blank-filled. Bytes 142..147 and 190..199 are

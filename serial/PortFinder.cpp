@@ -7,7 +7,9 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -177,41 +179,80 @@ QList<SerialDevice> ListSerialDevices(const QString &root)
     return devices;
 }
 
+namespace {
+
+bool IsLink(const QByteArray &path)
+{
+    struct stat found{};
+    return ::lstat(path.constData(), &found) == 0 && S_ISLNK(found.st_mode);
+}
+
+// A new link to `target` beside `path`, under a name of its own; empty when
+// none could be made.
+QByteArray MakeLinkBeside(const QByteArray &path, const QByteArray &target)
+{
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QByteArray temp = path + ".bind-" + QByteArray::number(QRandomGenerator::global()->generate(), 16);
+        if (::symlink(target.constData(), temp.constData()) == 0)
+            return temp;
+        if (errno != EEXIST)
+            break;
+    }
+    return {};
+}
+
+// Puts the link `temp` in the place of `path` when that is free or a link.
+// The check and the replacement are one step: the two names change places,
+// and what came out is checked; anything but a link goes back.
+bool ReplaceOnlyALink(const QByteArray &temp, const QByteArray &path, bool &notALink)
+{
+    notALink = false;
+    if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, path.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EEXIST)
+        return false;
+    if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, path.constData(), RENAME_EXCHANGE) != 0) {
+        // A file system without the exchange: the check just before the rename.
+        if (errno != EINVAL)
+            return false;
+        notALink = !IsLink(path);
+        return !notALink && ::rename(temp.constData(), path.constData()) == 0;
+    }
+    if (IsLink(temp)) {
+        ::unlink(temp.constData());
+        return true;
+    }
+    notALink = true;
+    ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, path.constData(), RENAME_EXCHANGE);
+    return false;
+}
+
+} // namespace
+
 bool BindComPort(int number, const QString &device, const QString &workDir, QString &error)
 {
     const QString name = QStringLiteral("COM%1").arg(number);
     const QByteArray path = QFile::encodeName(QDir(workDir).filePath(name));
-    const QByteArray target = QFile::encodeName(device);
-    struct stat found{};
-    if (::lstat(path.constData(), &found) != 0) {
-        // Nothing there: a link of its own can never replace anything.
-        if (::symlink(target.constData(), path.constData()) == 0)
-            return true;
+    // The new link is made beside the name and put in its place, so that the
+    // name always stands for one device or the other.
+    const QByteArray temp = MakeLinkBeside(path, QFile::encodeName(device));
+    if (temp.isEmpty()) {
         error = QStringLiteral("Не удалось создать ссылку %1: %2").arg(name, QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
-    if (!S_ISLNK(found.st_mode)) {
+    bool notALink = false;
+    if (ReplaceOnlyALink(temp, path, notALink))
+        return true;
+    const int reason = errno;
+    if (IsLink(temp))
+        ::unlink(temp.constData());
+    if (notALink) {
         error = QStringLiteral("%1 в рабочей папке — не ссылка на порт, а файл; он не заменен. "
                                "Переименуйте или удалите его, затем повторите.").arg(name);
-        return false;
+    } else {
+        error = QStringLiteral("Не удалось заменить ссылку %1: %2").arg(name, QString::fromLocal8Bit(strerror(reason)));
     }
-    // The new link is made beside the old one and renamed over it, so that
-    // the name always stands for one device or the other.
-    QByteArray temp;
-    int made = -1;
-    for (int attempt = 0; attempt < 16 && made != 0; ++attempt) {
-        temp = path + ".bind-" + QByteArray::number(QRandomGenerator::global()->generate(), 16);
-        made = ::symlink(target.constData(), temp.constData());
-        if (made != 0 && errno != EEXIST)
-            break;
-    }
-    if (made != 0 || ::rename(temp.constData(), path.constData()) != 0) {
-        error = QStringLiteral("Не удалось заменить ссылку %1: %2").arg(name, QString::fromLocal8Bit(strerror(errno)));
-        if (made == 0)
-            ::unlink(temp.constData());
-        return false;
-    }
-    return true;
+    return false;
 }
 
 QStringList PortHolders(const QString &device, const QString &root)

@@ -490,10 +490,7 @@ void TDebugF::FormActivate()
     PasswordEntry.clear();
     EditPW->clear();
     EditPW->setFocus();
-    if (PortNumber == 0)
-        PortNumber = 1;
-    if (QAbstractButton *item = PortButtons->button(PortNumber - 1))
-        item->setChecked(true);
+    ShowPortInUse();
     SensorTable[18] = (SensorTable[5] - SensorTable[6]) / 10;
     PrepareTableGrid(GridS1);
 }
@@ -530,8 +527,19 @@ void TDebugF::Key_ExitClick()
 void TDebugF::PortNClick(int index)
 {
     PortNumber = index + 1;
-    Report(SaveConfig());
+    Report(SaveConfig(ConfigPort));
     Report(LoadConfig());
+    ShowPortInUse();
+}
+
+// The item of the port the exchanges use: after a save that failed, the
+// reload has put back the file's port.
+void TDebugF::ShowPortInUse()
+{
+    if (PortNumber == 0)
+        PortNumber = 1;
+    if (QAbstractButton *item = PortButtons->button(PortNumber - 1))
+        item->setChecked(true);
 }
 
 void TDebugF::Key_OnClick()
@@ -713,10 +721,12 @@ void TDebugF::Key_SaveDataClick()
     SensorNumberText = QString::number(number);
     VolumeCoef = TypedNumber(cells[TableVolumeCoefRow]);
     SensorTable[VolumeCoefWord] = VolumeCoef;
-    if (const TSensorF *sensor = SensorDataWindow())
-        SensorNote = ToCp1251(sensor->NoteText());
+    // The record keeps its stored note, unless the technician has edited it
+    // in the sensor data window on this very sensor.
+    const std::optional<QString> edited = SensorF ? SensorF->EditedNote(number) : std::nullopt;
+    SensorNote = edited ? ToCp1251(*edited) : StoredSensorNote();
     if (StoreSensorRecord())
-        Report(SaveConfig());
+        Report(SaveConfig(ConfigSensorNumber | ConfigSensorWords));
 }
 
 // ---- Identification marks --------------------------------------------------

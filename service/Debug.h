@@ -173,6 +173,7 @@ private:
     QWidget *BuildMarkGroup();
     QWidget *BuildCurveGroup(bool alcohol);
     void ConnectHandlers();
+    void ShowPortInUse();
 
     void ReadTable();
     void TakeTableRead();

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -136,6 +137,23 @@ bool EnterDataFolder(const QString &folder, QString &error)
         return false;
     }
     return true;
+}
+
+std::unique_ptr<QLockFile> LockDataFolder(const QString &folder, QString &error)
+{
+    auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(QStringLiteral("orba.lock")));
+    // The lock is held for the whole run: only a holder that is gone makes
+    // it stale, never its age.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0))
+        return lock;
+    // A folder the program cannot write in is no folder two copies could
+    // spoil; the files' own messages tell the rest.
+    if (lock->error() == QLockFile::PermissionError)
+        return lock;
+    error = QStringLiteral("another copy of the program works in the folder %1.")
+                .arg(QDir::toNativeSeparators(folder));
+    return nullptr;
 }
 
 QString FolderForDisplay(const QString &folder, const QString &homeDir)

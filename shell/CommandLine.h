@@ -3,6 +3,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
+
+class QLockFile;
 
 struct StartOptions {
     enum class Outcome { Run, Help, Version, Refused };
@@ -31,6 +34,11 @@ QString UserDataFolder();
 // that every file name of the program is taken in it; false with the reason
 // in `error` when that cannot be done.
 bool EnterDataFolder(const QString &folder, QString &error);
+
+// Holds the folder for this run, so that no second copy of the program works
+// in it; null, with the reason in `error`, when a running copy holds it. A
+// lock left by a copy that has ended is taken over.
+std::unique_ptr<QLockFile> LockDataFolder(const QString &folder, QString &error);
 
 // The folder as the status bar names it: home shown as "~".
 QString FolderForDisplay(const QString &folder, const QString &homeDir);

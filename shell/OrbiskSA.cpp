@@ -403,7 +403,7 @@ void TOrbiskSAF::ChoosePort(int number)
     PortNumber = number;
     PortName = QStringLiteral("COM%1").arg(number);
     SetStatusPanel(1, QStringLiteral("Порт: ") + PortName);
-    Report(SaveConfig());
+    Report(SaveConfig(ConfigPort));
 }
 
 void TOrbiskSAF::COM11Click() { ChoosePort(1); }

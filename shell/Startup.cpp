@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QLockFile>
 #include <cstdio>
+#include <memory>
 
 StartOptions ReadCommandLine(int argc, char **argv)
 {
@@ -27,6 +29,16 @@ TOrbiskSAF *StartProgram(const StartOptions &options)
     if (!EnterDataFolder(folder, error)) {
         std::fprintf(stderr, "orba: %s\n", qPrintable(error));
         ShowError(error);
+        return nullptr;
+    }
+
+    static std::unique_ptr<QLockFile> folderLock;
+    folderLock = LockDataFolder(folder, error);
+    if (!folderLock) {
+        std::fprintf(stderr, "orba: %s\n", qPrintable(error));
+        ShowError(QStringLiteral("В папке %1 уже работает другая копия программы.\n"
+                                 "Две копии в одной папке записывали бы файлы друг друга; эта копия закрывается.")
+                      .arg(QDir::toNativeSeparators(folder)));
         return nullptr;
     }
 

@@ -146,12 +146,23 @@ FileOutcome LoadFixedFile(const QString &fileName, int size, const std::function
 
 // --- Configuration ---------------------------------------------------------
 
-// The first sensor word the configuration file could keep only cut down, or
-// empty when every word fits.
-QString WordProblem(const std::array<int, SavedSensorWords> &words)
+// Where the fields lie in the configuration file.
+constexpr int PortAt = 0;
+constexpr int SensorNumberAt = 1;
+constexpr int IdentityAt = 3;
+
+// Whether a save that changes `changed` writes word k.
+bool ChangesWord(unsigned changed, int k)
+{
+    return (changed & ConfigSensorWords) || (k == VolumeCoefWord && (changed & ConfigVolumeCoef));
+}
+
+// The first sensor word a save would write that the configuration file could
+// keep only cut down, or empty when every such word fits.
+QString WordProblem(const std::array<int, SavedSensorWords> &words, unsigned changed)
 {
     for (int k = 0; k < SavedSensorWords; ++k) {
-        if (IsWord(words[k]))
+        if (!ChangesWord(changed, k) || IsWord(words[k]))
             continue;
         QString what = QStringLiteral("слово %1").arg(k);
         if (k < int(InstrumentWordLabels.size()))
@@ -161,20 +172,16 @@ QString WordProblem(const std::array<int, SavedSensorWords> &words)
     return {};
 }
 
-// The sensor words as the configuration file holds them now, zeros where it
-// holds none.
-QByteArray WordBytesOnDisk()
+// The configuration file as it is on disk now; empty when it cannot be read.
+QByteArray ConfigOnDisk()
 {
     QFile file(ConfigFileName);
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.read(ConfigFileSize).mid(ConfigHeaderBytes);
-    bytes.resize(2 * SavedSensorWords, '\0');
-    return bytes;
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(ConfigFileSize);
 }
 
-// A word the file cannot hold keeps the bytes the file has for it.
-QByteArray ConfigImage(const std::array<int, SavedSensorWords> &words, const QByteArray &wordsOnDisk)
+QByteArray ConfigImage(const std::array<int, SavedSensorWords> &words)
 {
     QByteArray out;
     AppendByte(out, PortNumber);
@@ -183,13 +190,37 @@ QByteArray ConfigImage(const std::array<int, SavedSensorWords> &words, const QBy
     AppendByte(out, ConfigNumber % 10000 / 100);
     AppendByte(out, ConfigNumber % 100);
     out.append("v9");
-    for (int k = 0; k < SavedSensorWords; ++k) {
-        if (IsWord(words[k]))
-            AppendWord(out, words[k]);
-        else
-            out.append(wordsOnDisk.mid(2 * k, 2));
-    }
+    for (int k = 0; k < SavedSensorWords; ++k)
+        AppendWord(out, IsWord(words[k]) ? words[k] : 0);
     return out;
+}
+
+// `image` with the bytes [at, at + count) of `disk`, when the disk holds them.
+void KeepFromDisk(QByteArray &image, const QByteArray &disk, int at, int count)
+{
+    if (disk.size() >= at + count)
+        image.replace(at, count, disk.mid(at, count));
+}
+
+// The new file: the changed fields from memory, the others as on disk. A
+// word the file cannot hold keeps what the disk has for it.
+QByteArray MergedConfig(const std::array<int, SavedSensorWords> &words, unsigned changed)
+{
+    QByteArray image = ConfigImage(words);
+    if (changed == ConfigAll && WordProblem(words, changed).isEmpty())
+        return image;
+    const QByteArray disk = ConfigOnDisk();
+    if (!(changed & ConfigPort))
+        KeepFromDisk(image, disk, PortAt, 1);
+    if (!(changed & ConfigSensorNumber))
+        KeepFromDisk(image, disk, SensorNumberAt, 2);
+    if (!(changed & ConfigIdentity))
+        KeepFromDisk(image, disk, IdentityAt, 3);
+    for (int k = 0; k < SavedSensorWords; ++k) {
+        if (!ChangesWord(changed, k) || !IsWord(words[k]))
+            KeepFromDisk(image, disk, ConfigHeaderBytes + 2 * k, 2);
+    }
+    return image;
 }
 
 void ParseConfig(ByteReader &in)
@@ -378,10 +409,10 @@ QString MissingText(const QString &fileName)
 
 } // namespace
 
-FileOutcome SaveConfig()
+FileOutcome SaveConfig(unsigned changed)
 {
     FileOutcome outcome;
-    if (!IsWord(SensorNumber)) {
+    if ((changed & ConfigSensorNumber) && !IsWord(SensorNumber)) {
         outcome.Fail({FileNotice::Kind::Warning,
                       QStringLiteral("Конфигурация не сохранена: ") + NotAWord(QStringLiteral("номер сенсора"), SensorNumber)
                           + QStringLiteral(" Файл ") + ConfigFileName + QStringLiteral(" оставлен без изменений."),
@@ -395,14 +426,14 @@ FileOutcome SaveConfig()
     std::copy(words.begin(), words.end(), SensorTableSaved.begin());
     // The port choice and every word that fits are saved all the same: a
     // derived word out of range must not cost the operator the port.
-    const QString problem = WordProblem(words);
-    if (problem.isEmpty())
-        return ReplaceFile(ConfigFileName, ConfigImage(words, {}));
-    outcome.Fail({FileNotice::Kind::Warning, QStringLiteral("Конфигурация сохранена не полностью: ") + problem
-                                                 + QStringLiteral(" В файле ") + ConfigFileName
-                                                 + QStringLiteral(" такие слова оставлены прежними."),
-                  {}, false});
-    outcome.Take(ReplaceFile(ConfigFileName, ConfigImage(words, WordBytesOnDisk())));
+    const QString problem = WordProblem(words, changed);
+    if (!problem.isEmpty()) {
+        outcome.Fail({FileNotice::Kind::Warning, QStringLiteral("Конфигурация сохранена не полностью: ") + problem
+                                                     + QStringLiteral(" В файле ") + ConfigFileName
+                                                     + QStringLiteral(" такие слова оставлены прежними."),
+                      {}, false});
+    }
+    outcome.Take(ReplaceFile(ConfigFileName, MergedConfig(words, changed)));
     return outcome;
 }
 

@@ -23,7 +23,20 @@ constexpr int ResultsFileSize = 55860;
 // orbisk_m.cnf: port, sensor number, ConfigNumber and sensor words 0..31.
 // Saving first puts VolumeCoef into word 17 and copies words 0..31 into
 // SensorTableSaved. A missing file is created from the current values.
-FileOutcome SaveConfig();
+//
+// A save names the fields it changes; every other field is written as the
+// file on disk holds it, so that a save never puts back a value the file no
+// longer has. Fields the file does not hold (a new or short file) come from
+// memory.
+enum ConfigField : unsigned {
+    ConfigPort = 0x01,
+    ConfigSensorNumber = 0x02,
+    ConfigVolumeCoef = 0x04,      // word 17 alone
+    ConfigSensorWords = 0x08,     // words 0..31, word 17 included
+    ConfigIdentity = 0x10,        // ConfigNumber
+    ConfigAll = 0x1F,
+};
+FileOutcome SaveConfig(unsigned changed = ConfigAll);
 FileOutcome LoadConfig();
 
 // orbisk_a.lst: eight list names, then 8 x 64 person names, 16 bytes each.

@@ -8,11 +8,15 @@
 #include "exchange/WireTrace.h"
 #include "store/OrbADat.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QToolButton>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -108,21 +112,60 @@ TEST(WireTrace, CopiesEveryLineToItsFileAsItHappens)
     const QByteArray reply = Hex("3A 34 01 00 00");
     trace.Reply(reinterpret_cast<const uint8_t *>(reply.constData()), int(reply.size()));
     EXPECT_EQ(ReadWholeFile(path), "an earlier run\n" + Saved(trace));
-    EXPECT_TRUE(trace.Lines()[1].endsWith(QStringLiteral(" TX 3A 06 01 00 00 2E  read memory at 0x0000, 46 bytes, "
+    EXPECT_TRUE(trace.Lines()[2].endsWith(QStringLiteral(" TX 3A 06 01 00 00 2E  read memory at 0x0000, 46 bytes, "
                                                          "sent again (sending 3)")));
-    EXPECT_TRUE(trace.Lines()[2].endsWith(QStringLiteral(" RX 3A 34 01 00 00  reply, 5 bytes, echo 0x0000 right")));
+    EXPECT_TRUE(trace.Lines()[3].endsWith(QStringLiteral(" RX 3A 34 01 00 00  reply, 5 bytes, echo 0x0000 right")));
 
     EXPECT_FALSE(trace.MirrorTo(dir.file(QStringLiteral("missing/trace.txt")), error));
     EXPECT_FALSE(error.isEmpty());
 
-    // A copy that cannot be written stops, and the trace says so.
+    // A file that takes no line is refused at once.
     WireTrace full;
-    ASSERT_TRUE(full.MirrorTo(QStringLiteral("/dev/full"), error));
-    full.Note(QStringLiteral("first"));
-    full.Note(QStringLiteral("second"));
-    ASSERT_EQ(full.Lines().size(), 3);
-    EXPECT_TRUE(full.Lines()[1].contains(QStringLiteral("cannot be written"))) << full.Lines()[1].toStdString();
-    EXPECT_TRUE(full.Lines()[2].endsWith(QStringLiteral("-- second")));
+    EXPECT_FALSE(full.MirrorTo(QStringLiteral("/dev/full"), error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+// A file that stops taking lines (the disk is full) ends the copy: the trace
+// says so, and a box says it once; every line stays in memory. Nor may a
+// save replace the file the lines are appended to.
+TEST(WireTrace, AFileThatStopsTakingLinesIsToldOnceAndNeverReplaced)
+{
+    MessageRecorder messages;
+    ScopedWorkDir dir;
+    const QString path = dir.file(QStringLiteral("trace.txt"));
+    WireTrace trace;
+    QString error;
+    ASSERT_TRUE(trace.MirrorTo(path, error)) << error.toStdString();
+    trace.Note(QStringLiteral("kept"));
+
+    const QByteArray before = ReadWholeFile(path);
+    for (const QString &name : {path, dir.file(QStringLiteral("./trace.txt"))}) {
+        EXPECT_FALSE(SaveTrace(trace, name, error));
+        EXPECT_TRUE(error.contains(QStringLiteral("дописывает"))) << error.toStdString();
+    }
+    EXPECT_EQ(ReadWholeFile(path), before);
+    EXPECT_TRUE(SaveTrace(trace, dir.file(QStringLiteral("copy.txt")), error)) << error.toStdString();
+
+    // The file may grow no further than it is now.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    rlimit small = limit;
+    small.rlim_cur = static_cast<rlim_t>(before.size());
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    trace.Note(QStringLiteral("lost from the file"));
+    trace.Note(QStringLiteral("after"));
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    QCoreApplication::processEvents();
+
+    const QStringList lines = trace.Lines();
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("-- lost from the file")));
+    EXPECT_TRUE(lines[3].contains(QStringLiteral("cannot be written"))) << lines[3].toStdString();
+    EXPECT_TRUE(lines[4].endsWith(QStringLiteral("-- after")));
+    EXPECT_EQ(ReadWholeFile(path), before);
+    ASSERT_EQ(messages.texts().size(), 1);
+    EXPECT_TRUE(messages.texts()[0].contains(QDir::toNativeSeparators(path))) << messages.texts()[0].toStdString();
 }
 
 TEST(WireTrace, SavesTheWholeFileOrNothing)

@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -255,6 +256,54 @@ TEST_F(SensorEditor, SensorWithoutDataGetsTheHandedReadings)
     EXPECT_EQ(MixtureValues, (MixtureArray{3100, 2100, 1900, 1600, 1500, 1100, 600}));
     EXPECT_EQ(SensorWords[31], 1234);
     EXPECT_EQ(SensorFiles(), QStringList{"F_12.dat"});
+}
+
+// A file that cannot be read whole holds no record of the sensor: the
+// window shows none, offers nothing to derive from it, and closing hands
+// nothing back, however the window came to that sensor.
+TEST_F(SensorEditor, ADamagedFileHandsNothingBack)
+{
+    const std::function<void()> ways[] = {
+        [this] { Open(QStringLiteral("105")); },
+        [this] { Open(QStringLiteral("5")); TypeNumber(QStringLiteral("105")); },
+        [this] { Open(QStringLiteral("99")); QTest::mouseClick(SensorF->Key_Plus, Qt::LeftButton); },
+    };
+    for (std::size_t way = 0; way < std::size(ways); ++way) {
+        SCOPED_TRACE(way);
+        PutFileWithSensor5();
+        const QByteArray damaged = PatternSensorFile().left(1000);
+        ASSERT_TRUE(WriteWholeFile(work.file("F_01.dat"), damaged));
+        // The instrument's table in the grid and in the configuration.
+        for (int row = 0; row < SensorTableRows; ++row) {
+            SensorTable[row] = 1000 + row;
+            SetGridCell(DebugF->GridS1, row, 1, RightAligned(SensorTable[row]));
+        }
+        SensorNumber = 777;
+        VolumeCoef = SensorTable[17];
+        ASSERT_TRUE(Report(SaveConfig()));
+        DebugF->LData->setText(QStringLiteral("Прочитано из прибора"));
+        const auto table = SensorTable;
+
+        ways[way]();
+        const QStringList cells = DebugF->TableCells();
+        const QByteArray config = ReadWholeFile(work.file(ConfigFileName));
+        ASSERT_FALSE(messages.texts().filter(QStringLiteral("F_01.dat")).isEmpty());
+        EXPECT_EQ(Cell(SensorF->GridS, 0), "");
+        EXPECT_EQ(Cell(SensorF->GridBaza, 0), "");
+        EXPECT_EQ(SensorF->EditText->text(), "");
+        for (QPushButton *button : {SensorF->Key_DataEdit, SensorF->Key_Plus1, SensorF->key_DelPl})
+            EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
+        QTest::mouseClick(SensorF->Key_Exit, Qt::LeftButton);
+
+        EXPECT_EQ(DebugF->TableCells(), cells);
+        EXPECT_EQ(DebugF->LData->text(), "Прочитано из прибора");
+        EXPECT_EQ(SensorTable, table);
+        EXPECT_EQ(SensorNumber, 777);
+        EXPECT_EQ(ReadWholeFile(work.file(ConfigFileName)), config);
+        EXPECT_EQ(ReadWholeFile(work.file("F_01.dat")), damaged);
+        DebugF->hide();
+        messages.clear();
+    }
 }
 
 TEST_F(SensorEditor, NumberIsTakenWhenTyped)

@@ -17,6 +17,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -74,7 +75,6 @@ TEST_F(ServiceStore, TheRecordIsStoredAndTheOtherRecordsKeptByteForByte)
     const QByteArray before = PatternFile();
     ASSERT_TRUE(WriteWholeFile(rig.dir.file("F_25.dat"), before));
     setCell(17, "77");
-    sensor.EditText->setText(QStringLiteral("Проверка 7 мая"));
     window.Key_SaveData->click();
     EXPECT_TRUE(rig.messages.texts().isEmpty()) << rig.messages.texts().join('\n').toStdString();
 
@@ -87,7 +87,7 @@ TEST_F(ServiceStore, TheRecordIsStoredAndTheOtherRecordsKeptByteForByte)
     EXPECT_EQ(record.mid(190, 10), before.mid(RecordStart + 190, 10));
 
     // The readings as mixtures, the levels derived from them, the typed
-    // volume coefficient, the numbers and the note.
+    // volume coefficient, the numbers; the note as the file held it.
     const int readings[] = {3000, 2800, 2600, 2200, 2100, 1800, 1000};
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(WordAt(record, 128 + 2 * i), readings[i]) << i;
@@ -95,13 +95,51 @@ TEST_F(ServiceStore, TheRecordIsStoredAndTheOtherRecordsKeptByteForByte)
     EXPECT_EQ(WordAt(record, 2 * 10), 1800);   // level 1.0
     EXPECT_EQ(WordAt(record, 2 * 31), 2517);
     EXPECT_EQ(WordAt(record, 148), 77);
-    EXPECT_EQ(record.mid(150, 40), ToCp1251(QStringLiteral("Проверка 7 мая")).leftJustified(40, ' '));
+    QByteArray note = before.mid(RecordStart + 150, 40);
+    std::replace_if(note.begin(), note.end(), [](char c) { return uint8_t(c) < 0x20; }, ' ');
+    EXPECT_EQ(record.mid(150, 40), note);
 
     // The configuration keeps the sensor number and the coefficient.
     const QByteArray config = ReadWholeFile(rig.dir.file(ConfigFileName));
     EXPECT_EQ(WordAt(config, 1), 2517);
     EXPECT_EQ(WordAt(config, 8 + 2 * 17), 77);
     EXPECT_EQ(SensorNumber, 2517);
+}
+
+// The note stored is the one the file holds for the sensor, unless the
+// technician edited it in the sensor data window on that same sensor.
+TEST_F(ServiceStore, TheNoteIsTheStoredOneUnlessEditedOnThisSensor)
+{
+    ASSERT_TRUE(WriteWholeFile(rig.dir.file("F_25.dat"), QByteArray(SensorFileSize, '\0')));
+    const auto storedNote = [this] {
+        return FromCp1251(ReadWholeFile(rig.dir.file("F_25.dat")).mid(RecordStart + 150, 40)).trimmed();
+    };
+    const auto noteInSensorWindow = [this](const char *number, const QString &note) {
+        sensor.EditNS->clear();
+        QTest::keyClicks(sensor.EditNS, QString::fromLatin1(number));
+        QTest::keyClick(sensor.EditNS, Qt::Key_Return);
+        sensor.EditText->clear();
+        QTest::keyClicks(sensor.EditText, note);
+    };
+    setCell(22, "2518");
+    sensor.show();
+    QCoreApplication::sendPostedEvents(&sensor, QEvent::MetaCall);
+    setCell(22, "2517");
+
+    const QString owner = QStringLiteral("Owner: workshop 3");
+    noteInSensorWindow("2517", owner);
+    window.Key_SaveData->click();
+    EXPECT_EQ(storedNote(), owner);
+
+    // Typed on another sensor, or not typed since: the stored note stays.
+    noteInSensorWindow("2518", QStringLiteral("another sensor"));
+    window.Key_SaveData->click();
+    EXPECT_EQ(storedNote(), owner);
+    noteInSensorWindow("2517", QStringLiteral("left unsaved"));
+    noteInSensorWindow("2516", QString());
+    window.Key_SaveData->click();
+    EXPECT_EQ(storedNote(), owner);
+    EXPECT_TRUE(rig.messages.texts().isEmpty()) << rig.messages.texts().join('\n').toStdString();
 }
 
 TEST_F(ServiceStore, TheSensorNumberAsTypedChoosesTheFile)

@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCoreApplication>
+#include <QFile>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -252,6 +253,25 @@ TEST_F(ServiceWindow, ChoosingAPortSavesItAtOnce)
     EXPECT_EQ(PortNumber, 3);
     EXPECT_EQ(PortName, "COM3");
     EXPECT_EQ(ReadWholeFile(rig.dir.file(ConfigFileName)).at(0), 3);
+
+    // The click saves the port alone: the rest as the file holds it now.
+    const QString name = rig.dir.file(ConfigFileName);
+    QByteArray changed = ReadWholeFile(name);
+    changed.replace(0, 3, QByteArray::fromHex("0210e1"));   // port 2, sensor 4321
+    changed.replace(8, 2, QByteArray::fromHex("0b54"));     // word 0 = 2900
+    ASSERT_TRUE(WriteWholeFile(name, changed));
+    window.PortButtons->button(3)->click();
+    changed[0] = 4;
+    EXPECT_EQ(ReadWholeFile(name), changed);
+    EXPECT_EQ(SensorNumber, 4321);
+
+    // A save that fails leaves the file's port, and the window shows it.
+    ASSERT_TRUE(QFile::setPermissions(name, QFileDevice::ReadOwner));
+    window.PortButtons->button(4)->click();
+    QFile::setPermissions(name, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(rig.messages.texts().size(), 1);
+    EXPECT_EQ(PortName, "COM4");
+    EXPECT_TRUE(window.PortButtons->button(3)->isChecked());
 }
 
 TEST_F(ServiceWindow, ConnectingShowsTheIdentificationAndTheTable)
@@ -576,8 +596,9 @@ TEST(ServiceHandOver, SensorWindowRecordsFillEachWindowsOwnControls)
     EXPECT_EQ(service.GridS1->item(22, 1)->text(), "  2200");
     EXPECT_EQ(service.LData->text(), back.source);
 
+    // A note the window shows is no note the technician edited.
     sensor.EditText->setText(QStringLiteral("Прибор 7, склад"));
-    EXPECT_EQ(sensor.NoteText(), QStringLiteral("Прибор 7, склад"));
+    EXPECT_EQ(sensor.EditedNote(0), std::nullopt);
     EXPECT_TRUE(messages.messages().empty());
 }
 

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -116,6 +118,32 @@ TEST(DataFolder, IsCreatedAndBecomesTheWorkingDirectory)
     EXPECT_FALSE(EnterDataFolder(dir.file("plain/OrbA"), error));
     EXPECT_TRUE(error.contains("plain/OrbA"));
     EXPECT_EQ(QDir::currentPath(), QFileInfo(folder).canonicalFilePath());
+}
+
+// One copy of the program per folder: a second one is refused, naming the
+// folder; the lock of a copy that ended without giving it back is taken over.
+TEST(DataFolder, IsHeldByOneCopyOfTheProgram)
+{
+    QTemporaryDir folder;
+    QString error;
+    std::unique_ptr<QLockFile> first = LockDataFolder(folder.path(), error);
+    ASSERT_TRUE(first && first->isLocked()) << error.toStdString();
+    EXPECT_FALSE(LockDataFolder(folder.path(), error));
+    EXPECT_TRUE(error.contains(QDir::toNativeSeparators(folder.path()))) << error.toStdString();
+
+    // A lock file as the first copy wrote it, of a process that is gone.
+    const QString lockName = QDir(folder.path()).filePath(QStringLiteral("orba.lock"));
+    QList<QByteArray> fields = ReadWholeFile(lockName).split('\n');
+    first->unlock();
+    QProcess gone;
+    gone.start(QStringLiteral("true"), {});
+    ASSERT_TRUE(gone.waitForStarted());
+    fields[0] = QByteArray::number(gone.processId());
+    ASSERT_TRUE(gone.waitForFinished());
+    ASSERT_TRUE(WriteWholeFile(lockName, fields.join('\n')));
+
+    std::unique_ptr<QLockFile> taken = LockDataFolder(folder.path(), error);
+    EXPECT_TRUE(taken && taken->isLocked()) << error.toStdString();
 }
 
 TEST(DataFolder, IsNamedWithTheHomeFolderShortened)

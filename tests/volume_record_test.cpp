@@ -3,6 +3,7 @@
 
 #include "volume/BreathGraph.h"
 #include "volume/BreathRecord.h"
+#include "volume/BreathTable.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -109,6 +110,28 @@ TEST(VolumeRecord, EveryNewRecordingStartsEmpty)
     EXPECT_EQ(recorder.NextSlot, 1);
     EXPECT_EQ(recorder.BreathPressure[0], 35);
     ExpectSlots(recorder.BreathPressure, 1, LastBreathSlot, 0);
+}
+
+// The instrument's clock is 16 bits of tenths: a breath across its wrap goes
+// on, and a recording restarted during a breath counts its flow from the
+// volume it started at.
+TEST(VolumeRecord, TheClockWrapContinuesAndARestartFlowsFromItsOwnVolume)
+{
+    BreathRecorder recorder;
+    Play(recorder, {{65500, 30, 0}, {65530, 30, 600}});
+    const std::optional<PlotStep> across = Play(recorder, {{5, 30, 1200}});
+    ASSERT_TRUE(across);
+    EXPECT_FALSE(across->restarted);
+    EXPECT_EQ(recorder.BreathStart, 65500);
+    EXPECT_EQ(recorder.NextSlot, 41 * SlotsPerTenth + 1);
+    ExpectSlots(recorder.BreathVolume, 1, 150, 600);
+
+    Play(recorder, {{500, 20, 0}, {510, 20, 400}, {3, 20, 740}, {4, 20, 760}, {5, 2, 780}});
+    ASSERT_EQ(recorder.BreathStart, 3);
+    const std::vector<BreathTableRow> rows = BuildBreathTable(recorder.BreathPressure, recorder.BreathVolume,
+                                                              Step01, UnitMlPerSecond, recorder.RecordedEnd());
+    EXPECT_EQ(rows[0][4].trimmed(), "0");
+    EXPECT_EQ(rows[1][4].trimmed(), "200");
 }
 
 TEST(VolumeRecord, RestartsBeginAtTheOriginAndSaySo)

@@ -1,6 +1,7 @@
 #include "volume/BreathRecord.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -114,11 +115,13 @@ std::optional<PlotStep> BreathRecorder::Record(int pressureScale)
     if (!BreathActive)
         return std::nullopt;
 
-    // The instrument's time restarted, or the breath outlasted the slots.
-    const bool restarted = TimeNow < BreathStart || (TimeNow - BreathStart) * SlotsPerTenth > LastBreathSlot;
+    // The instrument's time restarted, or the breath outlasted the slots. Its
+    // 16-bit clock wraps after 109 minutes; a breath goes on across the wrap.
+    const auto elapsed = [this] { return static_cast<uint16_t>(TimeNow - BreathStart); };
+    const bool restarted = elapsed() * SlotsPerTenth > LastBreathSlot;
     if (restarted)
         RestartRecording();
-    const int slot = (TimeNow - BreathStart) * SlotsPerTenth;
+    const int slot = elapsed() * SlotsPerTenth;
     LastSlot = std::max(LastSlot, slot);
     VolumeFillFrom = NextSlot;
     for (; NextSlot <= slot; ++NextSlot)

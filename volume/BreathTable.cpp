@@ -86,7 +86,8 @@ std::vector<BreathTableRow> BuildBreathTable(const BreathArray &pressure, const 
     const StepLayout &layout = StepLayouts[timeStep];
     rows.reserve(layout.rows);
 
-    int previousVolume = 0;
+    // A recording that restarted during a breath starts at the volume it had.
+    int previousVolume = volume[0];
     for (int row = 0; row < layout.rows; ++row) {
         const int slot = row * layout.slotsPerRow;
         BreathTableRow &cells = rows.emplace_back();
