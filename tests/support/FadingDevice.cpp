@@ -33,6 +33,9 @@ void FadingDevice::readLine()
         if (int(m_requests.size()) > m_answered)
             continue;
         const int address = uint8_t(frame[3]) | uint8_t(frame[4]) << 8;
-        m_pty.write(frame + m_memory.mid(address, uint8_t(frame[5])));
+        // The reply gives its own length: the header and the data.
+        QByteArray reply = frame;
+        reply[1] = char(uint8_t(frame[5]) + 6);
+        m_pty.write(reply + m_memory.mid(address, uint8_t(frame[5])));
     }
 }
