@@ -150,7 +150,9 @@ TEST_F(PanelDump, CancelLeavesNoFile)
             FileAnswer answer(dumpPath());
             p.panel.Key_SaveMemory->click();
         }
-        EXPECT_LT(p.rig.frames().size(), before + 30);
+        // Far short of the whole dump; the cancel is polled, so a few
+        // blocks more may go out before it lands.
+        EXPECT_LT(p.rig.frames().size(), before + 100);
         EXPECT_TRUE(DumpFolder(p.rig.dir.path()).isEmpty()) << DumpFolder(p.rig.dir.path()).join(' ').toStdString();
         EXPECT_FALSE(p.panel.LDumpNote->text().contains(QStringLiteral("сохранена")));
         EXPECT_TRUE(p.rig.messages.messages().empty());
