@@ -219,7 +219,7 @@ TEST_F(PanelClock, OpeningOnRegistersThatMakeNoDateShowsNone)
 {
     ASSERT_TRUE(p.setInstrumentRegisters(Hex("00 00 10 00 05 01 25 00")));   // 10:00:00 5.01.2025
     p.open(false, true, false, true);
-    EXPECT_EQ(p.panel.ETime->text(), "10:00:00");
+    EXPECT_TRUE(p.panel.ETime->text().startsWith("10:00:0")) << p.panel.ETime->text().toStdString();   // the clock runs
     EXPECT_EQ(p.panel.EDate->text(), "");
     EXPECT_TRUE(p.panel.LClockNote->text().contains("\"Считать\""));
 
