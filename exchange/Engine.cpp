@@ -210,20 +210,13 @@ void ExchangeEngine::BadReply()
         m_trace->BadReply(m_reader.Reply(), m_txFrame.replyLength);
     if (Probing()) {
         // A link probe counts only answers; this was none.
-        if (StopExch)
-            End(ExchangeEnd::Done);
-        else
-            SendNewFrame();
+        ProbeOnOrStop();
         return;
     }
     // A reply that answers another request is no answer: it counts like a
     // silent interval, so a frame goes out at most three times.
-    if (++m_retryCount < MaxSendings) {
-        SendFrame();
-        AwaitReply = true;
-    } else {
+    if (!SendAgain())
         End(ExchangeEnd::LinkLost, WrongEchoLog);
-    }
 }
 
 void ExchangeEngine::CheckReply()
@@ -324,6 +317,23 @@ void ExchangeEngine::TimerElapsed(ExchangeTimer timer)
         Silence();
 }
 
+void ExchangeEngine::ProbeOnOrStop()
+{
+    if (StopExch)
+        End(ExchangeEnd::Done);
+    else
+        SendNewFrame();
+}
+
+bool ExchangeEngine::SendAgain()
+{
+    if (++m_retryCount >= MaxSendings)
+        return false;
+    SendFrame();
+    AwaitReply = true;
+    return true;
+}
+
 void ExchangeEngine::Silence()
 {
     if (m_trace)
@@ -332,17 +342,11 @@ void ExchangeEngine::Silence()
     if (Probing()) {
         if (m_report.beat)
             m_report.beat(ProbeBeat::Silent);
-        if (StopExch)
-            End(ExchangeEnd::Done);
-        else
-            SendNewFrame();
+        ProbeOnOrStop();
         return;
     }
-    if (++m_retryCount < MaxSendings) {
-        SendFrame();
-        return;
-    }
-    End(ExchangeEnd::LinkLost, SilenceLog);
+    if (!SendAgain())
+        End(ExchangeEnd::LinkLost, SilenceLog);
 }
 
 void ExchangeEngine::Halt()

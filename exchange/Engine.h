@@ -76,6 +76,8 @@ private:
     void SetAddress(int32_t address);
     void SendNewFrame();
     void SendFrame();
+    void ProbeOnOrStop();   // a link probe's next request, or its end on the stop button
+    bool SendAgain();       // the frame once more; false after its last sending
     void Transmit();
     void TakeReply();
     void CheckReply();
