@@ -524,20 +524,24 @@ void TDebugF::Key_ExitClick()
 
 // ---- Port, connection and link test --------------------------------------------
 
+// The click changes the port and nothing else: a table just read from the
+// instrument stays what the window works on. A port that could not be saved
+// is not taken.
 void TDebugF::PortNClick(int index)
 {
+    const int inUse = PortNumber;
     PortNumber = index + 1;
-    Report(SaveConfig(ConfigPort));
-    Report(LoadConfig());
+    if (!Report(SaveConfig(ConfigPort)))
+        PortNumber = inUse;
     ShowPortInUse();
 }
 
-// The item of the port the exchanges use: after a save that failed, the
-// reload has put back the file's port.
+// The item of the port the exchanges use.
 void TDebugF::ShowPortInUse()
 {
     if (PortNumber == 0)
         PortNumber = 1;
+    PortName = QStringLiteral("COM%1").arg(PortNumber);
     if (QAbstractButton *item = PortButtons->button(PortNumber - 1))
         item->setChecked(true);
 }

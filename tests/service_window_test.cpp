@@ -260,10 +260,11 @@ TEST_F(ServiceWindow, ChoosingAPortSavesItAtOnce)
     changed.replace(0, 3, QByteArray::fromHex("0210e1"));   // port 2, sensor 4321
     changed.replace(8, 2, QByteArray::fromHex("0b54"));     // word 0 = 2900
     ASSERT_TRUE(WriteWholeFile(name, changed));
+    const int sensorInUse = SensorNumber;
     window.PortButtons->button(3)->click();
     changed[0] = 4;
     EXPECT_EQ(ReadWholeFile(name), changed);
-    EXPECT_EQ(SensorNumber, 4321);
+    EXPECT_EQ(SensorNumber, sensorInUse);
 
     // A save that fails leaves the file's port, and the window shows it.
     ASSERT_TRUE(QFile::setPermissions(name, QFileDevice::ReadOwner));
@@ -363,6 +364,22 @@ TEST_F(ServiceWindow, InputRecomputesTheThresholdsAndKeepsTheInstrumentNumbers)
     EXPECT_EQ(cell(22), "  2517");   // rows 20..22 as last read
     EXPECT_EQ(VolumeCoef, 99);
     EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+// A port click between the read and "Ввод" changes the port only: rows 20..22
+// are still the instrument's, not the older values of the configuration.
+TEST_F(ServiceWindow, APortClickKeepsTheTableJustRead)
+{
+    unlock();
+    window.Key_InputSel->click();
+    window.PortButtons->button(1)->click();
+    window.PortButtons->button(0)->click();
+    window.Key_DataEdit->click();
+    for (int row = 20; row < 23; ++row)
+        EXPECT_EQ(cell(row), QString::number(InstrumentTable[row]).rightJustified(6)) << row;
+    EXPECT_EQ(SensorNumber, 2517);
+    EXPECT_EQ(PortName, "COM1");
+    EXPECT_EQ(ReadWholeFile(rig.dir.file(ConfigFileName)).at(0), 1);
 }
 
 TEST_F(ServiceWindow, WriteIsRefusedWhileACellIsEmptyOrOutOfRange)
