@@ -239,7 +239,7 @@ void TSensorF::showEvent(QShowEvent *event)
     // showed must not load again. The window appears before its messages.
     if (!event->spontaneous()) {
         RecordShown = false;
-        AtOpening = {SensorNumber, SensorNumberText, VolumeCoef};
+        AtOpening = {SensorNumber, SensorNumberText, VolumeCoef, ConfigFileBytes()};
         QMetaObject::invokeMethod(this, &TSensorF::FormActivate, Qt::QueuedConnection);
     }
 }
@@ -491,6 +491,8 @@ void TSensorF::done(int result)
         SensorNumber = AtOpening.sensorNumber;
         SensorNumberText = AtOpening.sensorNumberText;
         VolumeCoef = SensorTable[VolumeCoefWord] = AtOpening.volumeCoef;
+        // The records shown on the way saved their number and coefficient.
+        Report(PutBackConfig(AtOpening.config, ConfigSensorNumber | ConfigVolumeCoef));
     }
     ShowServiceWindow();
     QDialog::done(result);

@@ -93,6 +93,7 @@ private:
         int sensorNumber = 0;
         QString sensorNumberText;
         int volumeCoef = 0;
+        QByteArray config;   // the configuration file
     };
     OpeningValues AtOpening;
 

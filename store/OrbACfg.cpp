@@ -437,6 +437,31 @@ FileOutcome SaveConfig(unsigned changed)
     return outcome;
 }
 
+QByteArray ConfigFileBytes()
+{
+    const QByteArray disk = ConfigOnDisk();
+    return disk.size() == ConfigFileSize ? disk : QByteArray();
+}
+
+FileOutcome PutBackConfig(const QByteArray &earlier, unsigned fields)
+{
+    const QByteArray disk = ConfigFileBytes();
+    if (disk.isEmpty() || earlier.size() != ConfigFileSize)
+        return {};
+    QByteArray image = disk;
+    if (fields & ConfigPort)
+        KeepFromDisk(image, earlier, PortAt, 1);
+    if (fields & ConfigSensorNumber)
+        KeepFromDisk(image, earlier, SensorNumberAt, 2);
+    if (fields & ConfigIdentity)
+        KeepFromDisk(image, earlier, IdentityAt, 3);
+    for (int k = 0; k < SavedSensorWords; ++k) {
+        if (ChangesWord(fields, k))
+            KeepFromDisk(image, earlier, ConfigHeaderBytes + 2 * k, 2);
+    }
+    return image == disk ? FileOutcome{} : ReplaceFile(ConfigFileName, image);
+}
+
 FileOutcome LoadConfig()
 {
     return LoadFixedFile(ConfigFileName, ConfigFileSize, CreateConfig, ParseConfig);

@@ -39,6 +39,13 @@ enum ConfigField : unsigned {
 FileOutcome SaveConfig(unsigned changed = ConfigAll);
 FileOutcome LoadConfig();
 
+// The configuration file as it is now: empty when it cannot be read whole.
+QByteArray ConfigFileBytes();
+// Puts `fields` back as `earlier` (what ConfigFileBytes() gave) holds them;
+// every other field stays as on disk. Nothing is written when nothing
+// differs, or when either image is not a whole file.
+FileOutcome PutBackConfig(const QByteArray &earlier, unsigned fields);
+
 // orbisk_a.lst: eight list names, then 8 x 64 person names, 16 bytes each.
 // A missing file is created with the default names.
 FileOutcome SaveLists();

@@ -283,10 +283,10 @@ TEST_F(SensorEditor, ADamagedFileHandsNothingBack)
         ASSERT_TRUE(Report(SaveConfig()));
         DebugF->LData->setText(QStringLiteral("Прочитано из прибора"));
         const auto table = SensorTable;
+        const QByteArray config = ReadWholeFile(work.file(ConfigFileName));
 
         ways[way]();
         const QStringList cells = DebugF->TableCells();
-        const QByteArray config = ReadWholeFile(work.file(ConfigFileName));
         ASSERT_FALSE(messages.texts().filter(QStringLiteral("F_01.dat")).isEmpty());
         EXPECT_EQ(Cell(SensorF->GridS, 0), "");
         EXPECT_EQ(Cell(SensorF->GridBaza, 0), "");
