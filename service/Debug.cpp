@@ -525,14 +525,13 @@ void TDebugF::Key_ExitClick()
 // ---- Port, connection and link test --------------------------------------------
 
 // The click changes the port and nothing else: a table just read from the
-// instrument stays what the window works on. A port that could not be saved
-// is not taken.
+// instrument stays what the window works on. After a save that failed, the
+// file's port is the one in use.
 void TDebugF::PortNClick(int index)
 {
-    const int inUse = PortNumber;
     PortNumber = index + 1;
-    if (!Report(SaveConfig(ConfigPort)))
-        PortNumber = inUse;
+    Report(SaveConfig(ConfigPort));
+    LoadConfigPort();
     ShowPortInUse();
 }
 
@@ -541,7 +540,6 @@ void TDebugF::ShowPortInUse()
 {
     if (PortNumber == 0)
         PortNumber = 1;
-    PortName = QStringLiteral("COM%1").arg(PortNumber);
     if (QAbstractButton *item = PortButtons->button(PortNumber - 1))
         item->setChecked(true);
 }

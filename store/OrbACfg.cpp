@@ -223,14 +223,19 @@ QByteArray MergedConfig(const std::array<int, SavedSensorWords> &words, unsigned
     return image;
 }
 
+void TakePort(int port)
+{
+    PortNumber = port > 9 ? 1 : port;
+    if (PortNumber != 0)
+        PortName = QStringLiteral("COM%1").arg(PortNumber);
+}
+
 void ParseConfig(ByteReader &in)
 {
     int port = 0;
     if (!in.Byte(port))
         return;
-    PortNumber = port > 9 ? 1 : port;
-    if (PortNumber != 0)
-        PortName = QStringLiteral("COM%1").arg(PortNumber);
+    TakePort(port);
 
     if (!in.Word(SensorNumber))
         return;
@@ -441,6 +446,13 @@ QByteArray ConfigFileBytes()
 {
     const QByteArray disk = ConfigOnDisk();
     return disk.size() == ConfigFileSize ? disk : QByteArray();
+}
+
+void LoadConfigPort()
+{
+    const QByteArray disk = ConfigFileBytes();
+    if (!disk.isEmpty())
+        TakePort(static_cast<uint8_t>(disk[PortAt]));
 }
 
 FileOutcome PutBackConfig(const QByteArray &earlier, unsigned fields)

@@ -39,6 +39,9 @@ enum ConfigField : unsigned {
 FileOutcome SaveConfig(unsigned changed = ConfigAll);
 FileOutcome LoadConfig();
 
+// The port alone from the configuration file, when it can be read whole.
+void LoadConfigPort();
+
 // The configuration file as it is now: empty when it cannot be read whole.
 QByteArray ConfigFileBytes();
 // Puts `fields` back as `earlier` (what ConfigFileBytes() gave) holds them;
