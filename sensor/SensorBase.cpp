@@ -68,6 +68,22 @@ void ForgetImage(int bytesKept)
     LoadedFileIndex = -1;
 }
 
+// The file may have been replaced since it was read (a copy put back by
+// hand): the records of the other sensors are taken as the file holds them
+// now, so that a store changes the record of this sensor alone.
+void TakeOtherRecordsFromFile(const QString &name)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    QByteArray now = file.read(SensorFileSize + 1);
+    if (now.size() != SensorFileSize || file.error() != QFileDevice::NoError)
+        return;
+    const int record = RecordOffset();
+    now.replace(record, SensorRecordSize, SensorBaseImage.mid(record, SensorRecordSize));
+    SensorBaseImage = now;
+}
+
 } // namespace
 
 QString SensorFileName(int fileIndex)
@@ -148,6 +164,7 @@ bool StoreSensorBase(int number)
                       .arg(name));
         return false;
     }
+    TakeOtherRecordsFromFile(name);
     return Report(ReplaceFile(name, SensorBaseImage));
 }
 

@@ -204,6 +204,25 @@ TEST_F(SensorBase, WordsOutsideTheRecordAreRefused)
     EXPECT_EQ(FileBytes("F_00.dat"), PatternSensorFile());
 }
 
+// A file replaced between the load and the store (a copy put back by hand)
+// keeps the other sensors' records as it holds them then.
+TEST_F(SensorBase, AStoreChangesTheRecordOfItsSensorAlone)
+{
+    PutFile("F_00.dat", QByteArray(SensorFileSize, '\0'));
+    ASSERT_TRUE(LoadSensorBase(5));
+    PutFile("F_00.dat", PatternSensorFile());
+    SensorNumber = 5;
+    MixtureValues = ExampleMixtures;
+    SensorTable[17] = 100;
+    ASSERT_TRUE(StoreSensorRecord());
+    const QByteArray stored = FileBytes("F_00.dat");
+    const int record = 5 * SensorRecordSize;
+    EXPECT_EQ(stored.left(record), PatternSensorFile().left(record));
+    EXPECT_EQ(stored.mid(record + SensorRecordSize), PatternSensorFile().mid(record + SensorRecordSize));
+    EXPECT_EQ(stored.mid(record, SensorRecordSize), SensorBaseImage.mid(record, SensorRecordSize));
+    EXPECT_NE(stored.mid(record, 2), PatternSensorFile().mid(record, 2));
+}
+
 TEST_F(SensorBase, AFileLongerThanAHundredRecordsIsDamagedToo)
 {
     const QByteArray longFile = PatternSensorFile() + QByteArray(100, '\x5A');
