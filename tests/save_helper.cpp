@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -48,9 +49,11 @@ void FillResults(int version)
         record.bytes.fill(uint8_t(version));
 }
 
+// A store writes the record of its own sensor: the versions differ there.
 void FillSensorImage(int version)
 {
-    SensorBaseImage.fill(char(version));
+    const int record = SensorNumberSaved % SensorRecordsPerFile * SensorRecordSize;
+    std::fill_n(SensorBaseImage.begin() + record, SensorRecordSize, char(version));
 }
 
 struct Kind {
