@@ -314,6 +314,7 @@ TEST_F(ListsWindow, AnEditedCellShowsTheNameAsKept)
         {QStringLiteral("Константинопольский"), QStringLiteral("Константинопольс")},
         {QStringLiteral("И\u0306овин"), QStringLiteral("Йовин           ")},
         {QStringLiteral("Е\u0308лкин"), QStringLiteral("Ёлкин           ")},
+        {QStringLiteral("Ива\u0301нов"), QStringLiteral("Иванов          ")},
         {QStringLiteral("Řehoř Ünal"), QStringLiteral("Rehor Unal      ")},
         {QStringLiteral("a😀b中"), QStringLiteral("a?b?            ")},
     };
@@ -324,6 +325,30 @@ TEST_F(ListsWindow, AnEditedCellShowsTheNameAsKept)
     }
     window.GridName->item(0, 0)->setText(cases[0].first);
     EXPECT_EQ(window.GridName->item(0, 0)->text(), cases[0].second);
+}
+
+// An edit given up with Escape leaves the name as it was: in the cell and in
+// what is kept, saved and sent.
+TEST_F(ListsWindow, AnEditGivenUpLeavesTheNameAsItWas)
+{
+    Open();
+    const struct {
+        QTableWidget *grid;
+        int row, column;
+        const QByteArray &name;
+    } cells[] = {{window.GridName, 0, 0, ListNames[1]}, {window.GridFIO, 2, 1, PersonNames[1][1]}};
+    for (const auto &cell : cells) {
+        const QByteArray before = cell.name;
+        QTableWidgetItem *item = cell.grid->item(cell.row, cell.column);
+        cell.grid->setCurrentItem(item);
+        cell.grid->editItem(item);
+        auto *editor = cell.grid->viewport()->findChild<QLineEdit *>();
+        ASSERT_NE(editor, nullptr);
+        QTest::keyClicks(editor, "xyz");
+        QTest::keyClick(editor, Qt::Key_Escape);
+        EXPECT_EQ(cell.name, before.leftJustified(16, ' '));
+        EXPECT_EQ(item->text(), FromCp1251(before));
+    }
 }
 
 class ListsWithoutInstrument : public ListsWindow {

@@ -45,7 +45,8 @@ constexpr int FioRows = PersonsPerList + 1;
 constexpr int GridRowHeight = 18;
 
 // Hands every change of an edited cell's text to `edited` as it is typed, so
-// that the lists always hold what the grid shows.
+// that the lists always hold what the grid shows. An edit given up with
+// Escape hands back the text the cell kept.
 class LiveEditDelegate : public QStyledItemDelegate {
 public:
     using Edited = std::function<void(int row, const QString &text)>;
@@ -57,7 +58,13 @@ public:
         QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
         if (auto *line = qobject_cast<QLineEdit *>(editor)) {
             const int row = index.row();
+            const QString kept = index.data().toString();
             connect(line, &QLineEdit::textEdited, this, [this, row](const QString &text) { m_edited(row, text); });
+            connect(this, &QAbstractItemDelegate::closeEditor, line,
+                    [this, line, row, kept](QWidget *closed, EndEditHint hint) {
+                        if (closed == line && hint == RevertModelCache && line->text() != kept)
+                            m_edited(row, kept);
+                    });
         }
         return editor;
     }

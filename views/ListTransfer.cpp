@@ -36,11 +36,15 @@ bool ComesBackAsLookAlike(uint8_t pc)
 
 QByteArray NormalisedName(const QString &text)
 {
-    // Composed first: a pasted "И" + combining breve is the one letter Й.
+    // Composed first: a pasted "И" + combining breve is the one letter Й. A
+    // mark that composes with nothing (a stress accent over а) has no code
+    // and leaves its letter bare, as a lacking accent does.
     QByteArray name;
     for (char32_t codePoint : text.normalized(QString::NormalizationForm_C).toUcs4()) {
         if (name.size() == NameLength)
             break;
+        if (QChar::isMark(codePoint))
+            continue;
         name.append(StorableChar(codePoint));
     }
     return name.leftJustified(NameLength, ' ');
