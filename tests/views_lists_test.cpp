@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QKeyEvent>
 #include <QToolButton>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -216,6 +217,26 @@ TEST_F(ListsWindow, AFailedSaveBeforeTheStatisticsKeepsTheEdits)
     EXPECT_TRUE(rig.messages.texts().value(0).contains(ListFileName));
     EXPECT_EQ(ReadWholeFile(ListFileName), file);
     stat.hide();
+}
+
+// A window that changed nothing writes nothing: a file that another copy of
+// the program saved meanwhile stays as that copy left it.
+TEST_F(ListsWindow, LeavingWithoutAChangeLeavesTheFileAlone)
+{
+    ASSERT_TRUE(Report(SaveResults()));
+    const std::function<void()> ways[] = {[&] { window.GridFIODblClick(1); }, [&] { window.Key_ExitClick(); }};
+    for (const auto &leave : ways) {
+        Open();
+        const QByteArray shown = ListNames[2];
+        ListNames[2] = NormalisedName(QStringLiteral("Другая смена"));
+        ASSERT_TRUE(Report(SaveLists()));
+        const QByteArray saved = ReadWholeFile(ListFileName);
+        ListNames[2] = shown;
+        leave();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(ReadWholeFile(ListFileName), saved);
+        stat.hide();
+    }
 }
 
 TEST_F(ListsWindow, ClearingTouchesOnlyTheCurrentListInMemory)

@@ -209,7 +209,8 @@ void TListF::FormActivate()
 {
     Key_Exit->setDown(false);
     m_list = IsListNumber(CurrentList) ? CurrentList : 1;
-    m_saveOnClose = Report(LoadLists());
+    Report(LoadLists());
+    m_saveOnClose = false;
     m_listSaveFailed = false;
     ShowLists();
 }
@@ -355,8 +356,9 @@ void TListF::Key_ExitClick()
 
 void TListF::done(int result)
 {
-    // A list file that could not be read is not overwritten by names that
-    // were never in it.
+    // Only what was changed here is written: a list file that could not be
+    // read, or that another copy of the program saved meanwhile, is not
+    // overwritten by names the operator never touched.
     if (m_saveOnClose)
         Report(SaveLists());
     QDialog::done(result);
