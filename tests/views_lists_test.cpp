@@ -220,7 +220,9 @@ TEST_F(ListsWindow, AFailedSaveBeforeTheStatisticsKeepsTheEdits)
 }
 
 // A window that changed nothing writes nothing: a file that another copy of
-// the program saved meanwhile stays as that copy left it.
+// the program saved meanwhile stays as that copy left it, and the statistics
+// opened from the window show its lists, not the file's. A file that has
+// gone meanwhile is written again.
 TEST_F(ListsWindow, LeavingWithoutAChangeLeavesTheFileAlone)
 {
     ASSERT_TRUE(Report(SaveResults()));
@@ -235,8 +237,19 @@ TEST_F(ListsWindow, LeavingWithoutAChangeLeavesTheFileAlone)
         leave();
         QCoreApplication::processEvents();
         EXPECT_EQ(ReadWholeFile(ListFileName), saved);
+        EXPECT_EQ(ListNames[2], shown);
         stat.hide();
     }
+
+    Open();
+    const QByteArray shown = ListNames[2];
+    ASSERT_TRUE(QFile::remove(ListFileName));
+    window.GridFIODblClick(1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ListNames[2], shown);
+    window.Key_ExitClick();
+    EXPECT_EQ(ReadWholeFile(ListFileName).mid(16, 16), shown);
+    stat.hide();
 }
 
 TEST_F(ListsWindow, ClearingTouchesOnlyTheCurrentListInMemory)

@@ -10,6 +10,7 @@
 #include "views/ViewCommon.h"
 #include "shell/Message.h"
 
+#include <QFile>
 #include <QGroupBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -305,13 +306,13 @@ void TListF::GridFIODblClick(int row)
     CurrentList = m_list;
     CurrentPerson = row - 1;
     StatPage = 0;
-    // The statistics window loads the list file: it must hold the edits.
-    // When it cannot take them, the statistics show the lists in memory; the
-    // operator has been told, once, and is not asked to read it again.
+    // The statistics show the lists as this window shows them, from memory:
+    // the file may since have been replaced or removed. The edits are saved
+    // on the way; a save that fails is told once.
     if (m_saveOnClose && !m_listSaveFailed)
         m_listSaveFailed = !Report(SaveLists());
     if (TStatF *stat = StatWindow())
-        stat->Open(this, m_listSaveFailed ? TStatF::ListsOnOpening::KeepInMemory : TStatF::ListsOnOpening::Load);
+        stat->Open(this, TStatF::ListsOnOpening::KeepInMemory);
 }
 
 void TListF::KeyInputClick()
@@ -358,8 +359,9 @@ void TListF::done(int result)
 {
     // Only what was changed here is written: a list file that could not be
     // read, or that another copy of the program saved meanwhile, is not
-    // overwritten by names the operator never touched.
-    if (m_saveOnClose)
+    // overwritten by names the operator never touched. A file that has gone
+    // meanwhile is written again with the lists shown.
+    if (m_saveOnClose || !QFile::exists(ListFileName))
         Report(SaveLists());
     QDialog::done(result);
 }
