@@ -11,6 +11,8 @@
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 #include "views/List.h"
+#include "views/Print.h"
+#include "views/ResultGrid.h"
 #include "views/Search.h"
 #include "views/ListTransfer.h"
 #include "views/Stat.h"
@@ -309,6 +311,9 @@ TEST_F(ListsWindow, TheStatisticsSearchTheListTheyShow)
     emit stat.box_FIO->activated(4);
     ASSERT_EQ(FoundCount, 1);
     EXPECT_EQ(Found[0].ListNo, 3);
+    // The printed sheet names the person searched, not the lists window's.
+    window.GridFIO->setCurrentCell(10, 1);
+    EXPECT_EQ(FoundSheet(stat.Grid().ShownEntries()).title.value(1), "Цех 3 Фамилия 04 (Название цеха 3)");
     stat.hide();
 }
 
