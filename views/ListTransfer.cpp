@@ -15,9 +15,13 @@ constexpr int ListParts = ListBytes / ListPartBytes;
 constexpr uint8_t ErasedByte = 0xFF;
 
 // A letter whose accent CP1251 lacks is kept as its base letter (Ř as R);
-// anything else without a code becomes '?'.
+// anything else without a code becomes '?'. A tab or a line end, as pasted
+// from a table, is a space: inside a name it would break the lines of the
+// daily copy.
 char StorableChar(char32_t codePoint)
 {
+    if (QChar::category(codePoint) == QChar::Other_Control)
+        return ' ';
     const QString character = QString::fromUcs4(&codePoint, 1);
     const QByteArray byte = ToCp1251(character);
     if (byte != "?" || codePoint == U'?')
