@@ -210,7 +210,7 @@ void TListF::FormActivate()
 {
     Key_Exit->setDown(false);
     m_list = IsListNumber(CurrentList) ? CurrentList : 1;
-    Report(LoadLists());
+    m_fileRead = Report(LoadLists());
     m_saveOnClose = false;
     m_listSaveFailed = false;
     ShowLists();
@@ -361,7 +361,7 @@ void TListF::done(int result)
     // read, or that another copy of the program saved meanwhile, is not
     // overwritten by names the operator never touched. A file that has gone
     // meanwhile is written again with the lists shown.
-    if (m_saveOnClose || !QFile::exists(ListFileName))
+    if (m_saveOnClose || (m_fileRead && !QFile::exists(ListFileName)))
         Report(SaveLists());
     QDialog::done(result);
 }
