@@ -42,12 +42,13 @@ QByteArray NormalisedName(const QString &text)
 {
     // Composed first: a pasted "И" + combining breve is the one letter Й. A
     // mark that composes with nothing (a stress accent over а) has no code
-    // and leaves its letter bare, as a lacking accent does.
+    // and leaves its letter bare, as a lacking accent does; an invisible
+    // sign (a soft hyphen, a zero-width space) is left out.
     QByteArray name;
     for (char32_t codePoint : text.normalized(QString::NormalizationForm_C).toUcs4()) {
         if (name.size() == NameLength)
             break;
-        if (QChar::isMark(codePoint))
+        if (QChar::isMark(codePoint) || QChar::category(codePoint) == QChar::Other_Format)
             continue;
         name.append(StorableChar(codePoint));
     }
