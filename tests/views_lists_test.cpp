@@ -391,6 +391,14 @@ TEST_F(ListsWindow, AnEditGivenUpLeavesTheNameAsItWas)
     }
 }
 
+// Control codes in a name slot of the instrument read as spaces, not as
+// line ends inside a name.
+TEST(ListNames, ControlCodesFromTheInstrumentReadAsSpaces)
+{
+    const uint8_t slot[16] = {0xA5, 0x0D, 0x0A, 0x00, 0x09, 0x7F, 0x1F, 'A', 0xB5, ' ', ' ', ' ', ' ', ' ', ' ', 0x7E};
+    EXPECT_EQ(NameFromDisplay(slot, {}), ToCp1251("И      Aё      ~"));
+}
+
 class ListsWithoutInstrument : public ListsWindow {
 protected:
     ListsWithoutInstrument() : ListsWindow({.flags = {"--silent"}}) {}

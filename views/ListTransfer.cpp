@@ -59,9 +59,14 @@ QByteArray NameFromDisplay(const uint8_t *bytes, const QByteArray &erased)
 {
     if (bytes[0] == ErasedByte)
         return erased;
+    // A control code (noise, memory never written) is no sign of a name:
+    // kept, it would break the lines of the daily copy.
     QByteArray name(NameLength, ' ');
-    for (int i = 0; i < NameLength; ++i)
-        name[i] = static_cast<char>(FromDisplayChar(bytes[i]));
+    for (int i = 0; i < NameLength; ++i) {
+        const uint8_t pc = FromDisplayChar(bytes[i]);
+        if (pc >= 0x20 && pc != 0x7F)
+            name[i] = static_cast<char>(pc);
+    }
     return name;
 }
 
