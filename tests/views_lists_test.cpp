@@ -11,6 +11,8 @@
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 #include "views/List.h"
+#include "views/Print.h"
+#include "views/ResultGrid.h"
 #include "views/Search.h"
 #include "views/ListTransfer.h"
 #include "views/Stat.h"
@@ -25,6 +27,7 @@
 #include <QTest>
 #include <QKeyEvent>
 #include <QToolButton>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -218,6 +221,39 @@ TEST_F(ListsWindow, AFailedSaveBeforeTheStatisticsKeepsTheEdits)
     stat.hide();
 }
 
+// A window that changed nothing writes nothing: a file that another copy of
+// the program saved meanwhile stays as that copy left it, and the statistics
+// opened from the window show its lists, not the file's. A file that has
+// gone meanwhile is written again.
+TEST_F(ListsWindow, LeavingWithoutAChangeLeavesTheFileAlone)
+{
+    ASSERT_TRUE(Report(SaveResults()));
+    const std::function<void()> ways[] = {[&] { window.GridFIODblClick(1); }, [&] { window.Key_ExitClick(); }};
+    for (const auto &leave : ways) {
+        Open();
+        const QByteArray shown = ListNames[2];
+        ListNames[2] = NormalisedName(QStringLiteral("Другая смена"));
+        ASSERT_TRUE(Report(SaveLists()));
+        const QByteArray saved = ReadWholeFile(ListFileName);
+        ListNames[2] = shown;
+        leave();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(ReadWholeFile(ListFileName), saved);
+        EXPECT_EQ(ListNames[2], shown);
+        stat.hide();
+    }
+
+    Open();
+    const QByteArray shown = ListNames[2];
+    ASSERT_TRUE(QFile::remove(ListFileName));
+    window.GridFIODblClick(1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ListNames[2], shown);
+    window.Key_ExitClick();
+    EXPECT_EQ(ReadWholeFile(ListFileName).mid(16, 16), shown);
+    stat.hide();
+}
+
 TEST_F(ListsWindow, ClearingTouchesOnlyTheCurrentListInMemory)
 {
     Open();
@@ -275,6 +311,9 @@ TEST_F(ListsWindow, TheStatisticsSearchTheListTheyShow)
     emit stat.box_FIO->activated(4);
     ASSERT_EQ(FoundCount, 1);
     EXPECT_EQ(Found[0].ListNo, 3);
+    // The printed sheet names the person searched, not the lists window's.
+    window.GridFIO->setCurrentCell(10, 1);
+    EXPECT_EQ(FoundSheet(stat.Grid().ShownEntries()).title.value(1), "Цех 3 Фамилия 04 (Название цеха 3)");
     stat.hide();
 }
 
@@ -314,6 +353,8 @@ TEST_F(ListsWindow, AnEditedCellShowsTheNameAsKept)
         {QStringLiteral("Константинопольский"), QStringLiteral("Константинопольс")},
         {QStringLiteral("И\u0306овин"), QStringLiteral("Йовин           ")},
         {QStringLiteral("Е\u0308лкин"), QStringLiteral("Ёлкин           ")},
+        {QStringLiteral("Ива\u0301н\u00ADов\u200B"), QStringLiteral("Иванов          ")},
+        {QStringLiteral("Ким\tИ.\r\n"), QStringLiteral("Ким И.          ")},
         {QStringLiteral("Řehoř Ünal"), QStringLiteral("Rehor Unal      ")},
         {QStringLiteral("a😀b中"), QStringLiteral("a?b?            ")},
     };
@@ -324,6 +365,38 @@ TEST_F(ListsWindow, AnEditedCellShowsTheNameAsKept)
     }
     window.GridName->item(0, 0)->setText(cases[0].first);
     EXPECT_EQ(window.GridName->item(0, 0)->text(), cases[0].second);
+}
+
+// An edit given up with Escape leaves the name as it was: in the cell and in
+// what is kept, saved and sent.
+TEST_F(ListsWindow, AnEditGivenUpLeavesTheNameAsItWas)
+{
+    Open();
+    const struct {
+        QTableWidget *grid;
+        int row, column;
+        const QByteArray &name;
+    } cells[] = {{window.GridName, 0, 0, ListNames[1]}, {window.GridFIO, 2, 1, PersonNames[1][1]}};
+    for (const auto &cell : cells) {
+        const QByteArray before = cell.name;
+        QTableWidgetItem *item = cell.grid->item(cell.row, cell.column);
+        cell.grid->setCurrentItem(item);
+        cell.grid->editItem(item);
+        auto *editor = cell.grid->viewport()->findChild<QLineEdit *>();
+        ASSERT_NE(editor, nullptr);
+        QTest::keyClicks(editor, "xyz");
+        QTest::keyClick(editor, Qt::Key_Escape);
+        EXPECT_EQ(cell.name, before.leftJustified(16, ' '));
+        EXPECT_EQ(item->text(), FromCp1251(before));
+    }
+}
+
+// Control codes in a name slot of the instrument read as spaces, not as
+// line ends inside a name.
+TEST(ListNames, ControlCodesFromTheInstrumentReadAsSpaces)
+{
+    const uint8_t slot[16] = {0xA5, 0x0D, 0x0A, 0x00, 0x09, 0x7F, 0x1F, 'A', 0xB5, ' ', ' ', ' ', ' ', ' ', ' ', 0x7E};
+    EXPECT_EQ(NameFromDisplay(slot, {}), ToCp1251("И      Aё      ~"));
 }
 
 class ListsWithoutInstrument : public ListsWindow {

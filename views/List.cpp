@@ -10,6 +10,7 @@
 #include "views/ViewCommon.h"
 #include "shell/Message.h"
 
+#include <QFile>
 #include <QGroupBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -45,7 +46,8 @@ constexpr int FioRows = PersonsPerList + 1;
 constexpr int GridRowHeight = 18;
 
 // Hands every change of an edited cell's text to `edited` as it is typed, so
-// that the lists always hold what the grid shows.
+// that the lists always hold what the grid shows. An edit given up with
+// Escape hands back the text the cell kept.
 class LiveEditDelegate : public QStyledItemDelegate {
 public:
     using Edited = std::function<void(int row, const QString &text)>;
@@ -57,7 +59,13 @@ public:
         QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
         if (auto *line = qobject_cast<QLineEdit *>(editor)) {
             const int row = index.row();
+            const QString kept = index.data().toString();
             connect(line, &QLineEdit::textEdited, this, [this, row](const QString &text) { m_edited(row, text); });
+            connect(this, &QAbstractItemDelegate::closeEditor, line,
+                    [this, line, row, kept](QWidget *closed, EndEditHint hint) {
+                        if (closed == line && hint == RevertModelCache && line->text() != kept)
+                            m_edited(row, kept);
+                    });
         }
         return editor;
     }
@@ -202,7 +210,8 @@ void TListF::FormActivate()
 {
     Key_Exit->setDown(false);
     m_list = IsListNumber(CurrentList) ? CurrentList : 1;
-    m_saveOnClose = Report(LoadLists());
+    m_fileRead = Report(LoadLists());
+    m_saveOnClose = false;
     m_listSaveFailed = false;
     ShowLists();
 }
@@ -297,13 +306,13 @@ void TListF::GridFIODblClick(int row)
     CurrentList = m_list;
     CurrentPerson = row - 1;
     StatPage = 0;
-    // The statistics window loads the list file: it must hold the edits.
-    // When it cannot take them, the statistics show the lists in memory; the
-    // operator has been told, once, and is not asked to read it again.
+    // The statistics show the lists as this window shows them, from memory:
+    // the file may since have been replaced or removed. The edits are saved
+    // on the way; a save that fails is told once.
     if (m_saveOnClose && !m_listSaveFailed)
         m_listSaveFailed = !Report(SaveLists());
     if (TStatF *stat = StatWindow())
-        stat->Open(this, m_listSaveFailed ? TStatF::ListsOnOpening::KeepInMemory : TStatF::ListsOnOpening::Load);
+        stat->Open(this, TStatF::ListsOnOpening::KeepInMemory);
 }
 
 void TListF::KeyInputClick()
@@ -348,9 +357,11 @@ void TListF::Key_ExitClick()
 
 void TListF::done(int result)
 {
-    // A list file that could not be read is not overwritten by names that
-    // were never in it.
-    if (m_saveOnClose)
+    // Only what was changed here is written: a list file that could not be
+    // read, or that another copy of the program saved meanwhile, is not
+    // overwritten by names the operator never touched. A file that has gone
+    // meanwhile is written again with the lists shown.
+    if (m_saveOnClose || (m_fileRead && !QFile::exists(ListFileName)))
         Report(SaveLists());
     QDialog::done(result);
 }

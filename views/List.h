@@ -56,7 +56,8 @@ private:
     // The list this window shows and acts on. The statistics window, open
     // beside it, may choose another list for itself.
     int m_list = 1;
-    bool m_saveOnClose = false;   // the lists hold what the file held, or newer
+    bool m_saveOnClose = false;   // the lists were changed since the file was read
+    bool m_fileRead = false;      // the file gave the lists, or took the new ones
     bool m_listSaveFailed = false;   // a save for the statistics window failed
 };
 

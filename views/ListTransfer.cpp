@@ -15,9 +15,13 @@ constexpr int ListParts = ListBytes / ListPartBytes;
 constexpr uint8_t ErasedByte = 0xFF;
 
 // A letter whose accent CP1251 lacks is kept as its base letter (Ř as R);
-// anything else without a code becomes '?'.
+// anything else without a code becomes '?'. A tab or a line end, as pasted
+// from a table, is a space: inside a name it would break the lines of the
+// daily copy.
 char StorableChar(char32_t codePoint)
 {
+    if (QChar::category(codePoint) == QChar::Other_Control)
+        return ' ';
     const QString character = QString::fromUcs4(&codePoint, 1);
     const QByteArray byte = ToCp1251(character);
     if (byte != "?" || codePoint == U'?')
@@ -36,11 +40,16 @@ bool ComesBackAsLookAlike(uint8_t pc)
 
 QByteArray NormalisedName(const QString &text)
 {
-    // Composed first: a pasted "И" + combining breve is the one letter Й.
+    // Composed first: a pasted "И" + combining breve is the one letter Й. A
+    // mark that composes with nothing (a stress accent over а) has no code
+    // and leaves its letter bare, as a lacking accent does; an invisible
+    // sign (a soft hyphen, a zero-width space) is left out.
     QByteArray name;
     for (char32_t codePoint : text.normalized(QString::NormalizationForm_C).toUcs4()) {
         if (name.size() == NameLength)
             break;
+        if (QChar::isMark(codePoint) || QChar::category(codePoint) == QChar::Other_Format)
+            continue;
         name.append(StorableChar(codePoint));
     }
     return name.leftJustified(NameLength, ' ');
@@ -50,9 +59,14 @@ QByteArray NameFromDisplay(const uint8_t *bytes, const QByteArray &erased)
 {
     if (bytes[0] == ErasedByte)
         return erased;
+    // A control code (noise, memory never written) is no sign of a name:
+    // kept, it would break the lines of the daily copy.
     QByteArray name(NameLength, ' ');
-    for (int i = 0; i < NameLength; ++i)
-        name[i] = static_cast<char>(FromDisplayChar(bytes[i]));
+    for (int i = 0; i < NameLength; ++i) {
+        const uint8_t pc = FromDisplayChar(bytes[i]);
+        if (pc >= 0x20 && pc != 0x7F)
+            name[i] = static_cast<char>(pc);
+    }
     return name;
 }
 

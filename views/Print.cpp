@@ -56,8 +56,8 @@ QString PeriodEnd(int year, int month, int day, int hour, int minute)
 QStringList FoundTitle()
 {
     if (LastSearch == FoundSearch::Person) {
-        const int list = std::clamp(CurrentList, 1, ListCount);
-        const int place = std::clamp(CurrentPerson, 0, PersonsPerList - 1);
+        const int list = std::clamp(FoundList, 1, ListCount);
+        const int place = std::clamp(FoundPerson, 0, PersonsPerList - 1);
         const QString person = WithoutPadding(FromCp1251(PersonNames[list][place]));
         return QStringList{QStringLiteral("Статистика: тесты тестируемого"),
                            person + QStringLiteral(" (") + WithoutPadding(FromCp1251(ListNames[list])) + ')'}

@@ -21,6 +21,8 @@ int EndTimeKey;
 
 int FoundCount;
 FoundSearch LastSearch;
+int FoundList;
+int FoundPerson;
 std::array<StatEntry, FoundCapacity> Found;
 
 namespace {
@@ -67,6 +69,8 @@ void ResetSearch()
     MakePeriodKeys();
     FoundCount = 0;
     LastSearch = FoundSearch::None;
+    FoundList = 1;
+    FoundPerson = 0;
     Found.fill(StatEntry{});
 }
 
@@ -74,6 +78,8 @@ void SearchByPerson(int list, int person)
 {
     FoundCount = 0;
     LastSearch = FoundSearch::Person;
+    FoundList = list;
+    FoundPerson = person;
     const int count = std::clamp(ResultCount, 0, ResultSlots);
     for (int slot = 0; slot < count; ++slot) {
         const ResultRecord &record = Results[slot];

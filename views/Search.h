@@ -40,6 +40,10 @@ extern std::array<StatEntry, FoundCapacity> Found;
 // Which search filled the found tables last.
 enum class FoundSearch { None, Person, Period };
 extern FoundSearch LastSearch;
+// The list (1..8) and the person (0..63) the last person search looked for:
+// what a sheet of its records names, whatever was chosen since.
+extern int FoundList;
+extern int FoundPerson;
 
 // Puts the period and the found tables back to their start-up values.
 void ResetSearch();

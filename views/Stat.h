@@ -53,7 +53,7 @@ public:
     // is open already, so that it shows the files as they are now. The
     // window opens as a window of `caller`, which stays usable beside it.
     // KeepInMemory shows the lists as they are in memory this once, for a
-    // caller whose edits could not be saved.
+    // caller that shows them from there.
     enum class ListsOnOpening { Load, KeepInMemory };
     void Open(QWidget *caller, ListsOnOpening lists = ListsOnOpening::Load);
 
