@@ -1,0 +1,96 @@
+#include "views/ArchiveStep.h"
+
+#include "exchange/ExchVars.h"
+#include "exchange/Transfers.h"
+#include "shell/Message.h"
+#include "store/Archive.h"
+#include "store/OrbADat.h"
+
+#include <QDir>
+#include <optional>
+
+namespace {
+
+constexpr int InstrumentNumberWord = 21;   // of the sensor table at address 0
+
+struct KnownInstrument {
+    QString port;
+    int number = UnknownInstrument;
+};
+std::optional<KnownInstrument> Known;
+
+int InstrumentNumberNow(bool fromFirst)
+{
+    if (fromFirst || (Known && Known->port != PortName))
+        Known.reset();
+    if (Known)
+        return Known->number;
+    if (!ReadMemory(SensorTableAddress + 2 * InstrumentNumberWord, 2))
+        return UnknownInstrument;
+    const int number = TransferBuffer[0] | TransferBuffer[1] << 8;
+    Known = KnownInstrument{PortName, number};
+    InstrumentNumber = number;
+    InstrumentNumberKnown = true;
+    return number;
+}
+
+ArchivedTest TestNamedNow(const ResultRecord &record)
+{
+    const int list = record.ListNo();
+    if (list < 1 || list > ListCount)
+        return TestWithNames(record, {}, {});
+    return TestWithNames(record, ListNames[list], PersonNames[list][record.PersonNo()]);
+}
+
+} // namespace
+
+QString ArchiveTroubleText(const QString &reason)
+{
+    return QStringLiteral("Архив тестов %1 недоступен: %2.\nПрограмма работает без архива: принятые тесты "
+                          "сохраняются только в файле результатов.")
+        .arg(QString::fromLatin1(ArchiveFileName), reason);
+}
+
+bool StartProgramArchive()
+{
+    Known.reset();
+    if (const std::optional<QString> trouble = OpenProgramArchive()) {
+        OnTestsTaken = {};
+        ShowWarning(ArchiveTroubleText(*trouble));
+        return false;
+    }
+    OnTestsTaken = ArchiveTakenTests;
+    return true;
+}
+
+void StopProgramArchive()
+{
+    OnTestsTaken = {};
+    CloseProgramArchive();
+    Known.reset();
+}
+
+void ArchiveTakenTests(const std::vector<TakenTest> &taken, bool fromFirst)
+{
+    Archive *archive = ProgramArchive();
+    if (!archive || taken.empty())
+        return;
+    const int instrument = InstrumentNumberNow(fromFirst);
+    const QDateTime now = PcNow();
+    const QString resultsFile = QDir::current().absoluteFilePath(QString::fromLatin1(ResultsFileName));
+    std::vector<ArchivedTest> tests;
+    tests.reserve(taken.size());
+    for (const TakenTest &each : taken) {
+        ArchivedTest test = TestNamedNow(each.record);
+        test.instrument = instrument;
+        test.recordIndex = each.index;
+        test.readAt = now;
+        test.resultsFile = resultsFile;
+        tests.push_back(std::move(test));
+    }
+    QString error;
+    if (!archive->AddRead(tests, error)) {
+        StopProgramArchive();
+        ShowWarning(ArchiveTroubleText(error));
+    }
+}
