@@ -159,12 +159,12 @@ public:
         }
         m_open = true;
         return Prepare(m_db, m_addName,
-                       "INSERT OR IGNORE INTO names (list_name, person_name, folded) VALUES (?, ?, ?)", error)
+                       "INSERT INTO names (list_name, person_name, folded) VALUES (?, ?, ?) ON CONFLICT DO NOTHING", error)
                && Prepare(m_db, m_findName, "SELECT id FROM names WHERE list_name = ? AND person_name = ?", error)
                && Prepare(m_db, m_addTest,
-                          "INSERT OR IGNORE INTO tests (instrument, record_index, raw, list_no, person_no, name_id, "
+                          "INSERT INTO tests (instrument, record_index, raw, list_no, person_no, name_id, "
                           "tested, result, read_at, results_file, import_key, import_slot) "
-                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING",
                           error);
     }
 
@@ -214,8 +214,11 @@ public:
     }
 
 private:
-    std::optional<qint64> NameId(const QString &listName, const QString &personName, QString &error)
+    std::optional<qint64> NameId(const QString &list, const QString &person, QString &error)
     {
+        // A null text would go in as NULL, which the table refuses.
+        const QString listName = list.isNull() ? QStringLiteral("") : list;
+        const QString personName = person.isNull() ? QStringLiteral("") : person;
         const auto key = std::make_pair(listName, personName);
         if (const auto known = m_names.constFind(key); known != m_names.cend())
             return *known;
@@ -224,8 +227,12 @@ private:
         m_addName.bindValue(2, personName.toCaseFolded());
         m_findName.bindValue(0, listName);
         m_findName.bindValue(1, personName);
-        if (!m_addName.exec() || !m_findName.exec() || !m_findName.next()) {
+        if (!m_addName.exec() || !m_findName.exec()) {
             error = Reason(m_addName.lastError().isValid() ? m_addName.lastError() : m_findName.lastError());
+            return std::nullopt;
+        }
+        if (!m_findName.next()) {
+            error = QStringLiteral("имя не записано в архив");
             return std::nullopt;
         }
         const qint64 id = m_findName.value(0).toLongLong();

@@ -37,13 +37,13 @@ struct ArchivedTest {
 
 // What the archive window searches for; every given field narrows the search.
 struct ArchiveFilter {
-    QString name;                              // part of a person's name, in any case
-    std::optional<int> list;                   // 0 for anonymous tests, 1..8
-    std::optional<int> instrument;
-    std::optional<QDate> from;                 // test dates, both days included
-    std::optional<QDate> to;
-    std::optional<int> resultFrom;             // tenths of a per mille, both included
-    std::optional<int> resultTo;
+    QString name = {};                              // part of a person's name, in any case
+    std::optional<int> list = {};                   // 0 for anonymous tests, 1..8
+    std::optional<int> instrument = {};
+    std::optional<QDate> from = {};                 // test dates, both days included
+    std::optional<QDate> to = {};
+    std::optional<int> resultFrom = {};             // tenths of a per mille, both included
+    std::optional<int> resultTo = {};
 };
 
 // The columns of a selection, in this order.
