@@ -159,7 +159,7 @@ public:
         }
         m_open = true;
         return Prepare(m_db, m_addName,
-                       "INSERT INTO names (list_name, person_name, folded) VALUES (?, ?, ?) ON CONFLICT DO NOTHING", error)
+                       "INSERT INTO names (list_name, person_name, folded) VALUES (?, ?, ?)", error)
                && Prepare(m_db, m_findName, "SELECT id FROM names WHERE list_name = ? AND person_name = ?", error)
                && Prepare(m_db, m_addTest,
                           "INSERT INTO tests (instrument, record_index, raw, list_no, person_no, name_id, "
@@ -222,21 +222,26 @@ private:
         const auto key = std::make_pair(listName, personName);
         if (const auto known = m_names.constFind(key); known != m_names.cend())
             return *known;
-        m_addName.bindValue(0, listName);
-        m_addName.bindValue(1, personName);
-        m_addName.bindValue(2, personName.toCaseFolded());
         m_findName.bindValue(0, listName);
         m_findName.bindValue(1, personName);
-        if (!m_addName.exec() || !m_findName.exec()) {
-            error = Reason(m_addName.lastError().isValid() ? m_addName.lastError() : m_findName.lastError());
+        if (!m_findName.exec()) {
+            error = Reason(m_findName.lastError());
             return std::nullopt;
         }
-        if (!m_findName.next()) {
-            error = QStringLiteral("имя не записано в архив");
-            return std::nullopt;
+        qint64 id = 0;
+        if (m_findName.next()) {
+            id = m_findName.value(0).toLongLong();
+            m_findName.finish();
+        } else {
+            m_addName.bindValue(0, listName);
+            m_addName.bindValue(1, personName);
+            m_addName.bindValue(2, personName.toCaseFolded());
+            if (!m_addName.exec()) {
+                error = Reason(m_addName.lastError());
+                return std::nullopt;
+            }
+            id = m_addName.lastInsertId().toLongLong();
         }
-        const qint64 id = m_findName.value(0).toLongLong();
-        m_findName.finish();
         m_names.insert(key, id);
         return id;
     }
@@ -369,7 +374,8 @@ std::unique_ptr<Archive> Archive::Open(const QString &path, QString &error)
         return nullptr;
     }
     if (!Exec(db, QStringLiteral("PRAGMA journal_mode = WAL"), error)
-        || !Exec(db, QStringLiteral("PRAGMA synchronous = NORMAL"), error) || !Migrate(db, *version, error)
+        || !Exec(db, QStringLiteral("PRAGMA synchronous = NORMAL"), error)
+        || !Exec(db, QStringLiteral("PRAGMA cache_size = -32768"), error) || !Migrate(db, *version, error)
         || !CanWrite(db, error))
         return nullptr;
     return archive;
