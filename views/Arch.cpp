@@ -37,7 +37,7 @@ TArchF *ArchWindow()
 
 namespace {
 
-const int ColumnWidths[ArchColumnCount] = {130, 45, 139, 139, 40, 60, 65, 115, 120};
+const int ColumnWidths[ArchColumnCount] = {150, 50, 139, 139, 45, 60, 70, 135, 110};
 
 QLabel *AddLabel(QGridLayout *grid, const QString &text, int row, int column)
 {
@@ -92,8 +92,14 @@ TArchF::TArchF(QWidget *parent) : QDialog(parent)
     GridArch->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GridArch->verticalHeader()->setDefaultSectionSize(GridArch->fontMetrics().height() + 4);
     GridArch->horizontalHeader()->setSortIndicator(ArchTested, Qt::DescendingOrder);
-    for (int column = 0; column < ArchColumnCount; ++column)
-        GridArch->setColumnWidth(column, ColumnWidths[column]);
+    // The header has its sections once the first search has run.
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        if (m_model->columnCount() != ArchColumnCount || m_widthsSet)
+            return;
+        m_widthsSet = true;
+        for (int column = 0; column < ArchColumnCount; ++column)
+            GridArch->setColumnWidth(column, ColumnWidths[column]);
+    });
 
     Key_Exit = MakeExitButton(this);
     Key_Export = MakeExportButton(this);

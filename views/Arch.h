@@ -56,6 +56,7 @@ private:
     void FillListBox();
 
     ArchiveModel *m_model = nullptr;
+    bool m_widthsSet = false;
 };
 
 extern TArchF *ArchF;

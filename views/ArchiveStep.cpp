@@ -4,9 +4,12 @@
 #include "exchange/Transfers.h"
 #include "shell/Message.h"
 #include "store/Archive.h"
+#include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <optional>
 
 namespace {
@@ -51,15 +54,36 @@ QString ArchiveTroubleText(const QString &reason)
         .arg(QString::fromLatin1(ArchiveFileName), reason);
 }
 
+namespace {
+
+// A new archive starts with the tests of the results file beside it, named
+// by the list file as it is now.
+void TakeResultsFile(Archive &archive)
+{
+    QFile results(QString::fromLatin1(ResultsFileName));
+    if (!results.open(QIODevice::ReadOnly))
+        return;
+    QFile lists(QString::fromLatin1(ListFileName));
+    const QByteArray listBytes = lists.open(QIODevice::ReadOnly) ? lists.readAll() : QByteArray();
+    QString error;
+    if (!archive.Import(results.readAll(), listBytes, QFileInfo(results).absoluteFilePath(), PcNow(), error))
+        ShowWarning(ArchiveTroubleText(error));
+}
+
+} // namespace
+
 bool StartProgramArchive()
 {
     Known.reset();
+    const bool isNew = !QFileInfo::exists(QString::fromLatin1(ArchiveFileName));
     if (const std::optional<QString> trouble = OpenProgramArchive()) {
         OnTestsTaken = {};
         ShowWarning(ArchiveTroubleText(*trouble));
         return false;
     }
     OnTestsTaken = ArchiveTakenTests;
+    if (isNew)
+        TakeResultsFile(*ProgramArchive());
     return true;
 }
 
