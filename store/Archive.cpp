@@ -235,7 +235,7 @@ private:
         } else {
             m_addName.bindValue(0, listName);
             m_addName.bindValue(1, personName);
-            m_addName.bindValue(2, personName.toCaseFolded());
+            m_addName.bindValue(2, SearchKey(personName));
             if (!m_addName.exec()) {
                 error = Reason(m_addName.lastError());
                 return std::nullopt;
@@ -304,7 +304,7 @@ Condition Where(const ArchiveFilter &filter)
         condition.values << value;
     };
     if (!filter.name.trimmed().isEmpty())
-        add("t.name_id IN (SELECT id FROM names WHERE instr(folded, ?) > 0)", filter.name.trimmed().toCaseFolded());
+        add("t.name_id IN (SELECT id FROM names WHERE instr(folded, ?) > 0)", SearchKey(filter.name));
     if (filter.list)
         add("t.list_no = ?", *filter.list);
     if (filter.instrument)
@@ -322,6 +322,11 @@ Condition Where(const ArchiveFilter &filter)
     return condition;
 }
 
+// Latin letters that the instrument's display shows for Cyrillic ones, after
+// case folding, and their Cyrillic twins.
+const QString LatinTwins = QStringLiteral("abcehkmoptxy");
+const QString CyrillicTwins = QStringLiteral("авсенкмортху");
+
 std::unique_ptr<Archive> &OpenedArchive()
 {
     static std::unique_ptr<Archive> archive;
@@ -329,6 +334,18 @@ std::unique_ptr<Archive> &OpenedArchive()
 }
 
 } // namespace
+
+QString SearchKey(const QString &text)
+{
+    QString key = text.trimmed().toCaseFolded();
+    for (QChar &c : key) {
+        if (const qsizetype twin = LatinTwins.indexOf(c); twin >= 0)
+            c = CyrillicTwins[twin];
+        else if (c == u'ё')
+            c = u'е';
+    }
+    return key;
+}
 
 qint64 TestedNumber(const QDate &date, int hour, int minute)
 {

@@ -37,7 +37,7 @@ struct ArchivedTest {
 
 // What the archive window searches for; every given field narrows the search.
 struct ArchiveFilter {
-    QString name = {};                              // part of a person's name, in any case
+    QString name = {};                         // part of a person's name (SearchKey)
     std::optional<int> list = {};                   // 0 for anonymous tests, 1..8
     std::optional<int> instrument = {};
     std::optional<QDate> from = {};                 // test dates, both days included
@@ -64,6 +64,11 @@ struct ArchiveAdded {
     int added = 0;
     int already = 0;   // tests the archive held before
 };
+
+// What a name search compares: the text without case, with "ё" as "е", and
+// with the Latin letters that look like Cyrillic ones (as the instrument's
+// display shows them: a, c, e, o, p, x, ...) taken as those.
+QString SearchKey(const QString &text);
 
 // A test with the names of its list and person given as the list file holds
 // them; an anonymous test (list 0) has no list name and the person "Аноним".
