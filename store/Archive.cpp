@@ -36,10 +36,12 @@ const std::vector<std::vector<const char *>> Migrations = {
         "read_at TEXT NOT NULL, results_file TEXT NOT NULL, import_key TEXT, import_slot INTEGER)",
         "CREATE UNIQUE INDEX tests_read ON tests (instrument, record_index, raw) WHERE import_key IS NULL",
         "CREATE UNIQUE INDEX tests_imported ON tests (import_key, import_slot) WHERE import_key IS NOT NULL",
-        "CREATE INDEX tests_tested ON tests (tested)",
-        "CREATE INDEX tests_name ON tests (name_id, tested)",
-        "CREATE INDEX tests_instrument ON tests (instrument, tested)",
-        "CREATE INDEX tests_list ON tests (list_no, tested)",
+        // Each search index carries every searched column, so that a count
+        // never reads the table.
+        "CREATE INDEX tests_tested ON tests (tested, name_id, list_no, instrument, result)",
+        "CREATE INDEX tests_name ON tests (name_id, tested, list_no, instrument, result)",
+        "CREATE INDEX tests_instrument ON tests (instrument, tested, name_id, list_no, result)",
+        "CREATE INDEX tests_list ON tests (list_no, tested, name_id, instrument, result)",
     },
 };
 
