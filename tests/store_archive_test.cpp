@@ -11,12 +11,14 @@
 #include "store/OrbADat.h"
 #include "views/ArchiveModel.h"
 
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 
@@ -268,6 +270,45 @@ TEST(ArchiveOpen, AFileThatCannotBeUsedIsNamedAndLeftAsItWas)
     }
     QSqlDatabase::removeDatabase(QStringLiteral("other"));
     EXPECT_TRUE(Archive::Open(path, error));
+}
+
+// A file the program may read but not write. The superuser writes any file
+// whatever its mode, so for it the file is made immutable.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(QString path) : m_path(std::move(path))
+    {
+        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        m_immutable = ::geteuid() == 0 && QProcess::execute(QStringLiteral("chattr"), {"+i", m_path}) == 0;
+        m_readOnly = ::geteuid() != 0 || m_immutable;
+    }
+    ~ReadOnlyFile()
+    {
+        if (m_immutable)
+            QProcess::execute(QStringLiteral("chattr"), {"-i", m_path});
+        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    bool readOnly() const { return m_readOnly; }
+
+private:
+    QString m_path;
+    bool m_immutable = false;
+    bool m_readOnly = false;
+};
+
+TEST(ArchiveOpen, AReadOnlyFileIsNamed)
+{
+    ScopedWorkDir dir;
+    const QString path = dir.file(ArchiveFileName);
+    QString error;
+    ASSERT_TRUE(Archive::Open(path, error));
+    const QByteArray before = ReadWholeFile(path);
+    ReadOnlyFile readOnly(path);
+    if (!readOnly.readOnly())
+        GTEST_SKIP() << "no way to make a file read-only for the superuser here";
+    EXPECT_FALSE(Archive::Open(path, error));
+    EXPECT_TRUE(error.contains(QStringLiteral("только для чтения"))) << error.toStdString();
+    EXPECT_EQ(ReadWholeFile(path), before);
 }
 
 TEST(ArchiveCells, ShowTheStoredValuesAsTheWindowsDo)
