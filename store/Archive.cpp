@@ -119,11 +119,17 @@ bool Migrate(QSqlDatabase &db, int from, QString &error)
     return true;
 }
 
-// Takes the write lock and lets it go: a read-only or locked file fails here
-// rather than in the middle of a step.
+// Writes the schema version over itself and takes it back: a read-only or
+// locked file fails here rather than in the middle of a step. (The write
+// lock alone is granted on a read-only file.)
 bool CanWrite(QSqlDatabase &db, QString &error)
 {
-    return Exec(db, QStringLiteral("BEGIN IMMEDIATE"), error) && Exec(db, QStringLiteral("ROLLBACK"), error);
+    if (!Exec(db, QStringLiteral("BEGIN IMMEDIATE"), error))
+        return false;
+    const bool wrote = Exec(db, QStringLiteral("PRAGMA user_version = %1").arg(Archive::SchemaVersion), error);
+    QString ignored;
+    Exec(db, QStringLiteral("ROLLBACK"), ignored);
+    return wrote;
 }
 
 bool Prepare(QSqlDatabase &db, QSqlQuery &query, const char *statement, QString &error)
