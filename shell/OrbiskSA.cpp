@@ -188,10 +188,10 @@ void TOrbiskSAF::BuildToolBar()
                              QStyle::SP_FileDialogContentsView, &TOrbiskSAF::Key_StatClick);
     KeyList = AddToolButton("KeyList", 150, QStringLiteral("Списки  тестируемых"),
                             QStyle::SP_FileDialogListView, &TOrbiskSAF::KeyListClick);
-    Key_Arch = AddToolButton("Key_Arch", 250, QStringLiteral("Архив"),
-                             QStyle::SP_DirOpenIcon, &TOrbiskSAF::Key_ArchClick);
     Key_Nastr = AddToolButton("Key_Nastr", 200, QStringLiteral("Настройка"),
                               QStyle::SP_FileDialogInfoView, &TOrbiskSAF::Key_NastrClick);
+    Key_Arch = AddToolButton("Key_Arch", 250, QStringLiteral("Архив"),
+                             QStyle::SP_DirOpenIcon, &TOrbiskSAF::Key_ArchClick);
     Key_Exit = AddToolButton("Key_Exit", 469, QStringLiteral("Выход  из  программы"),
                              QStyle::SP_DialogCloseButton, &TOrbiskSAF::Key_ExitClick);
 }
