@@ -202,14 +202,6 @@ TEST_F(ArchivedSteps, AnArchiveThatCannotBeUsedIsNamedOnceAndTheStepStoresAsBefo
     QSqlDatabase::removeDatabase(QStringLiteral("blocker"));
 }
 
-TEST_F(ArchivedSteps, AFullStoreSaysTheTestsAreInTheArchive)
-{
-    ASSERT_TRUE(StartProgramArchive());
-    EXPECT_TRUE(StepEndReport(StepEnd::StoreFull).endsWith(FullStoreArchiveNote()));
-    StopProgramArchive();
-    EXPECT_FALSE(StepEndReport(StepEnd::StoreFull).contains(QStringLiteral("архив")));
-}
-
 TEST_F(ArchivedSteps, TheWindowImportsAResultsFileOnce)
 {
     ASSERT_TRUE(StartProgramArchive());
