@@ -28,7 +28,9 @@ int InstrumentNumberNow(bool fromFirst)
         Known.reset();
     if (Known)
         return Known->number;
-    if (!ReadMemory(SensorTableAddress + 2 * InstrumentNumberWord, 2))
+    // After a read that found no instrument, asking again only brings a
+    // second box about the lost link.
+    if (NoLink || !ReadMemory(SensorTableAddress + 2 * InstrumentNumberWord, 2))
         return UnknownInstrument;
     const int number = TransferBuffer[0] | TransferBuffer[1] << 8;
     Known = KnownInstrument{PortName, number};
