@@ -44,7 +44,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The toolkit's own texts (standard buttons, file dialogs) in Russian.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-translations-l10n)
+# The toolkit's own texts (standard buttons, file dialogs) in Russian, and
+# the SQLite driver of the archive (a plug-in, which the library scan misses).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://orbisk.example/orba)
 include(CPack)

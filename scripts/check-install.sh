@@ -31,6 +31,7 @@ fail() { echo "check-install: $*" >&2; exit 1; }
 # takes it from the libraries the program links.
 if [ "${1:-}" = "--deb" ]; then
     dpkg-deb -f "$2" Depends | grep -q libqt6printsupport6 || fail "the package does not depend on libqt6printsupport6"
+    dpkg-deb -f "$2" Depends | grep -q libqt6sql6-sqlite || fail "the package does not depend on libqt6sql6-sqlite"
 fi
 
 for file in bin/orba bin/orba-virtual-instrument \

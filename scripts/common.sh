@@ -1,6 +1,6 @@
 # Shared by run.sh and test.sh: install what is missing, configure, build.
 
-ORBA_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev librapidcheck-dev qt6-translations-l10n desktop-file-utils appstream poppler-utils"
+ORBA_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev libgtest-dev librapidcheck-dev qt6-translations-l10n desktop-file-utils appstream poppler-utils"
 
 orba_install_packages() {
     local missing=()

@@ -11,16 +11,14 @@ SaveFileHandler &InstalledHandler()
     return handler;
 }
 
-} // namespace
-
-QString ChooseSaveFile(QWidget *parent, const SaveFileRequest &request)
+QString ChooseFile(QWidget *parent, const SaveFileRequest &request, bool existing)
 {
     if (InstalledHandler())
         return InstalledHandler()(request);
 
     QFileDialog dialog(parent, request.caption);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(existing ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dialog.setFileMode(existing ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setNameFilter(request.filter);
     dialog.setDefaultSuffix(request.defaultSuffix);
     const QFileInfo proposed(request.proposedPath);
@@ -29,6 +27,18 @@ QString ChooseSaveFile(QWidget *parent, const SaveFileRequest &request)
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.selectedFiles().value(0);
+}
+
+} // namespace
+
+QString ChooseSaveFile(QWidget *parent, const SaveFileRequest &request)
+{
+    return ChooseFile(parent, request, false);
+}
+
+QString ChooseOpenFile(QWidget *parent, const SaveFileRequest &request)
+{
+    return ChooseFile(parent, request, true);
 }
 
 SaveFileHandler SetSaveFileHandler(SaveFileHandler handler)

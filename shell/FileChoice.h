@@ -21,6 +21,10 @@ using SaveFileHandler = std::function<QString(const SaveFileRequest &)>;
 // dialog asks before it lets an existing file be chosen.
 QString ChooseSaveFile(QWidget *parent, const SaveFileRequest &request);
 
+// The same for a file to read: only an existing file may be chosen. The
+// installed handler answers both.
+QString ChooseOpenFile(QWidget *parent, const SaveFileRequest &request);
+
 // Replaces the file dialog; an empty handler restores it. Returns the
 // handler that was installed before.
 SaveFileHandler SetSaveFileHandler(SaveFileHandler handler);

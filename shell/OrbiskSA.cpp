@@ -14,6 +14,8 @@
 #include "shell/Settings.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
+#include "views/Arch.h"
+#include "views/ArchiveStep.h"
 #include "views/List.h"
 #include "views/Res.h"
 #include "views/Stat.h"
@@ -188,6 +190,8 @@ void TOrbiskSAF::BuildToolBar()
                             QStyle::SP_FileDialogListView, &TOrbiskSAF::KeyListClick);
     Key_Nastr = AddToolButton("Key_Nastr", 200, QStringLiteral("Настройка"),
                               QStyle::SP_FileDialogInfoView, &TOrbiskSAF::Key_NastrClick);
+    Key_Arch = AddToolButton("Key_Arch", 250, QStringLiteral("Архив"),
+                             QStyle::SP_DirOpenIcon, &TOrbiskSAF::Key_ArchClick);
     Key_Exit = AddToolButton("Key_Exit", 469, QStringLiteral("Выход  из  программы"),
                              QStyle::SP_DialogCloseButton, &TOrbiskSAF::Key_ExitClick);
 }
@@ -216,6 +220,7 @@ void TOrbiskSAF::BuildMenu()
 
     addItem(bar, "N2", QStringLiteral("Результаты"), &TOrbiskSAF::N2Click);
     addItem(bar, "N3", QStringLiteral("Статистика"), &TOrbiskSAF::N3Click);
+    addItem(bar, "N_Arch", QStringLiteral("Архив"), &TOrbiskSAF::Key_ArchClick);
 
     QMenu *settings = bar->addMenu(QStringLiteral("Настройка"));
     settings->setObjectName("N4");
@@ -367,6 +372,8 @@ void TOrbiskSAF::Key_StatClick()
 
 void TOrbiskSAF::N3Click() { Key_StatClick(); }
 
+void TOrbiskSAF::Key_ArchClick() { ExecPressed(ArchWindow(), Key_Arch); }
+
 void TOrbiskSAF::KeyListClick() { ExecPressed(ListWindow(), KeyList); }
 
 void TOrbiskSAF::Key_NastrClick()
@@ -436,4 +443,6 @@ void DestroyWindows()
     ResF = nullptr;
     StatF = nullptr;
     SensorF = nullptr;
+    ArchF = nullptr;
+    StopProgramArchive();
 }

@@ -30,6 +30,7 @@ public slots:
     void Key_ResultClick();
     void Key_StatClick();
     void KeyListClick();
+    void Key_ArchClick();   // "Архив", also in the menu
     void Key_NastrClick();
     void Key_ExitClick();
 
@@ -80,6 +81,7 @@ private:
     QToolButton *Key_Stat = nullptr;
     QToolButton *KeyList = nullptr;
     QToolButton *Key_Nastr = nullptr;
+    QToolButton *Key_Arch = nullptr;
     QToolButton *Key_Exit = nullptr;
     QMenu *Menu_Port = nullptr;
     QAction *N_FastExch = nullptr;

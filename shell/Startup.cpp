@@ -3,6 +3,7 @@
 #include "shell/Language.h"
 #include "shell/Message.h"
 #include "shell/OrbiskSA.h"
+#include "views/ArchiveStep.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,5 +46,6 @@ TOrbiskSAF *StartProgram(const StartOptions &options)
     TOrbiskSAF *main = CreateWindows();
     main->StartOnPort(options.port);
     main->show();
+    StartProgramArchive();
     return main;
 }

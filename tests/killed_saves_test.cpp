@@ -5,8 +5,11 @@
 
 #include "WorkDir.h"
 
+#include "store/Archive.h"
+
 #include <QDir>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <csignal>
@@ -73,6 +76,37 @@ TEST_P(KilledSaves, LeaveTheOldFileOrTheNewOne)
     }
     std::cout << "killed saves of " << kind.toStdString() << ": " << kills << " kills, every file whole; "
               << leftovers << " temporary files left behind\n";
+}
+
+// An archive killed in the middle of a step's transaction opens whole, with
+// every step before it and nothing of the one cut short.
+TEST(KilledArchive, KeepsWholeStepsOnly)
+{
+    ScopedWorkDir dir;
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> delayUs(0, 20000);
+    for (int run = 0; run < KillsPerKind(); ++run) {
+        QProcess helper;
+        helper.start(QStringLiteral(SAVE_HELPER), {QStringLiteral("archive"), QStringLiteral("loop")});
+        ASSERT_TRUE(helper.waitForReadyRead(60000)) << helper.readAllStandardError().toStdString();
+        QThread::usleep(delayUs(random));
+        ::kill(pid_t(helper.processId()), SIGKILL);
+        ASSERT_TRUE(helper.waitForFinished(60000));
+        ASSERT_EQ(helper.exitStatus(), QProcess::CrashExit) << "the helper stopped saving on its own";
+
+        QString error;
+        const std::unique_ptr<Archive> archive = Archive::Open(dir.file(ArchiveFileName), error);
+        ASSERT_TRUE(archive) << "run " << run << ": " << error.toStdString();
+        QSqlQuery check(archive->Database());
+        ASSERT_TRUE(check.exec(QStringLiteral("PRAGMA integrity_check")) && check.next());
+        EXPECT_EQ(check.value(0).toString(), QStringLiteral("ok")) << "run " << run;
+        const int count = archive->Count();
+        EXPECT_GT(count, 0);
+        EXPECT_EQ(count % 100, 0) << "run " << run << ": " << count << " tests, a step cut short";
+    }
+    std::cout << "killed archive steps: " << KillsPerKind() << " kills, every archive whole\n";
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFileKind, KilledSaves, ::testing::Values("config", "lists", "results", "sensor"));

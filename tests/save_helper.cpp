@@ -6,10 +6,14 @@
 //   save_helper KIND refs   saves version 1, then version 2, each to KIND.1 and KIND.2
 //   save_helper KIND loop   saves versions 1 and 2 alternately until killed; says
 //                           "saving" once the file exists
+//   save_helper archive loop
+//                           adds steps of ArchiveStepTests tests to the archive
+//                           until killed; says "saving" after the first
 // KIND is config, lists, results or sensor. Works in the current directory.
 
 #include "sensor/SensorBase.h"
 #include "shell/Message.h"
+#include "store/Archive.h"
 #include "store/OrbACfg.h"
 #include "store/OrbADat.h"
 
@@ -86,6 +90,33 @@ bool Save(const Kind &kind, int version)
     return kind.save();
 }
 
+// Steps of the archive, one transaction each, until killed.
+int ArchiveLoop()
+{
+    QString error;
+    const std::unique_ptr<Archive> archive = Archive::Open(QStringLiteral("orba-archive.sqlite"), error);
+    if (!archive)
+        return 1;
+    constexpr int ArchiveStepTests = 100;
+    for (int step = 0;; ++step) {
+        std::vector<ArchivedTest> tests(ArchiveStepTests);
+        for (int i = 0; i < ArchiveStepTests; ++i) {
+            tests[size_t(i)] = TestWithNames(ResultRecord{{1, uint8_t(i % 64), 0xA5, 0x08, 0x00, 0x05}}, "List",
+                                             "Person " + QByteArray::number(i));
+            tests[size_t(i)].instrument = step;
+            tests[size_t(i)].recordIndex = i;
+            tests[size_t(i)].readAt = QDateTime(QDate(2026, 5, 1), QTime(8, 0));
+            tests[size_t(i)].resultsFile = QStringLiteral("orbisk_a.dat");
+        }
+        if (!archive->AddRead(tests, error))
+            return 1;
+        if (step == 0) {
+            std::printf("saving\n");
+            std::fflush(stdout);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -100,6 +131,8 @@ int main(int argc, char **argv)
     });
     if (argc != 3)
         return 2;
+    if (std::strcmp(argv[1], "archive") == 0)
+        return ArchiveLoop();
     const Kind *kind = nullptr;
     for (const Kind &k : Kinds) {
         if (std::strcmp(k.name, argv[1]) == 0)

@@ -3,6 +3,7 @@
 #include "exchange/ExchVars.h"
 #include "exchange/Transfers.h"
 #include "shell/Message.h"
+#include "store/Archive.h"
 #include "store/OrbADat.h"
 
 #include <algorithm>
@@ -95,7 +96,15 @@ StepStart BeginStep(const ReadRecordsFn &read)
     return start;
 }
 
+void TellTaken(const std::vector<TakenTest> &taken, bool fromFirst)
+{
+    if (OnTestsTaken && !taken.empty())
+        OnTestsTaken(taken, fromFirst);
+}
+
 } // namespace
+
+TakenTestsFn OnTestsTaken;
 
 void MarkSlotsEmpty(int first, int end)
 {
@@ -118,6 +127,12 @@ bool StartInput(const ReadRecordsFn &read)
     }
     ReadMark = MarkAt(next, next > 0 ? std::optional(Results[next - 1]) : std::nullopt);
     ResultCount = StartRecords;
+    std::vector<TakenTest> taken;
+    for (int slot = 0; slot < next; ++slot) {
+        if (Results[slot].ListNo() <= ListCount)
+            taken.push_back({slot, Results[slot]});
+    }
+    TellTaken(taken, true);
     return true;
 }
 
@@ -169,12 +184,15 @@ PageTake TakePage(const uint8_t *page, int count, StoredTests *stored)
         } else {
             Results[ResultCount++] = record;
             ++take.stored;
+            take.storedAt.push_back(index);
         }
     }
     return take;
 }
 
-StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show)
+namespace {
+
+StepReport StepPages(const ReadRecordsFn &read, const ShowSlotsFn &show, std::vector<TakenTest> &taken)
 {
     StepReport report;
     const StepStart start = BeginStep(read);
@@ -210,6 +228,8 @@ StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show)
         report.invalid += take.invalid;
         report.repeated += take.repeated;
         report.future += take.future;
+        for (int index : take.storedAt)
+            taken.push_back({next + index, RecordAt(TransferBuffer.data(), index)});
 
         const int passed = take.stop < 0 ? count : take.stop;
         if (passed > 0)
@@ -224,6 +244,16 @@ StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show)
         // Later pages are judged against the last record stored.
         ScanResults();
     }
+}
+
+} // namespace
+
+StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show)
+{
+    std::vector<TakenTest> taken;
+    const StepReport report = StepPages(read, show, taken);
+    TellTaken(taken, report.fromFirst);
+    return report;
 }
 
 QString StartQuestion(int storedTests)
@@ -248,7 +278,8 @@ QString StepEndReport(StepEnd end)
         return QStringLiteral("Прием данных остановлен: прибор не передал очередную группу записей. "
                               "Записи, принятые до нее, оставлены.");
     case StepEnd::StoreFull:
-        return QStringLiteral("Прием данных остановлен: заняты все %1 мест для записей.").arg(ResultSlots);
+        return QStringLiteral("Прием данных остановлен: заняты все %1 мест для записей.").arg(ResultSlots)
+               + (ProgramArchive() ? FullStoreArchiveNote() : QString());
     case StepEnd::MemoryEnd:
         return QStringLiteral("Прием данных остановлен: прочитана вся память результатов прибора "
                               "(%1 записей).").arg(InstrumentRecords);
@@ -258,6 +289,17 @@ QString StepEndReport(StepEnd end)
         break;
     }
     return {};
+}
+
+QString FullStoreArchiveNote()
+{
+    return QStringLiteral("\nВсе принятые тесты есть в архиве (кнопка \"Архив\" главного окна) с именами, "
+                          "какими они были при приеме.\n"
+                          "Чтобы начать новый файл результатов, ничего не потеряв, нажмите \"Старт\": файл "
+                          "начнется заново с первых записей прибора, а тесты останутся в архиве. Прежний файл "
+                          "можно сохранить: закройте это окно и скопируйте %1 под другим именем; кнопка "
+                          "\"Импорт в архив...\" окна \"Архив\" возьмет его снова в любое время.")
+        .arg(QString::fromLatin1(ResultsFileName));
 }
 
 QString StepTallyText(const StepReport &report)

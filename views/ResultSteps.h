@@ -5,10 +5,13 @@
 // reading itself and the showing of slots are handed in, so that these steps
 // run without a window.
 
+#include "store/ResultRecord.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <unordered_set>
+#include <vector>
 
 constexpr int StartRecords = 41;
 // The grid's numbered rows 1..9000, one for each of slots 0..8999; a reset of
@@ -20,6 +23,19 @@ constexpr int NumberedGridRows = 9000;
 using ReadRecordsFn = std::function<bool(int first, int count)>;
 // Shows slots first .. first + n - 1 in the grid.
 using ShowSlotsFn = std::function<void(int first, int n)>;
+
+// A test that "Старт" or "Шаг" took into the store, with its index in the
+// instrument's memory.
+struct TakenTest {
+    int index = 0;
+    ResultRecord record;
+};
+
+// Hears, once per "Старт" or "Шаг" and after the store holds them, of the
+// tests it took; `fromFirst` when it read the instrument from its first
+// record (another instrument may be attached). Empty: nobody listens.
+using TakenTestsFn = std::function<void(const std::vector<TakenTest> &taken, bool fromFirst)>;
+extern TakenTestsFn OnTestsTaken;
 
 // Marks slots first .. end - 1 empty (ListNo 0xFF).
 void MarkSlotsEmpty(int first, int end);
@@ -49,6 +65,7 @@ struct PageTake {
     int future = 0;    // tests dated after the PC's date, taken or not
     int stop = -1;     // the end record, or the first record without a slot; -1: none
     bool full = false; // stopped because every slot is taken
+    std::vector<int> storedAt;   // the page's indices of the records stored
 };
 
 // The tests the store held when a step began, to leave out a record read a
@@ -98,6 +115,10 @@ QString ChangedQuestion();
 
 // What the operator is told when a step ended other than at the end record.
 QString StepEndReport(StepEnd end);
+
+// What the box of a full store adds when the archive holds the tests: how to
+// start a new results file without losing any.
+QString FullStoreArchiveNote();
 
 // The window's line about the last step: how many records it stored and how
 // many it left out, and why.
