@@ -60,7 +60,7 @@ extern std::optional<InstrumentReadMark> ReadMark;
 constexpr int InstrumentRecords = 1500;  // instrument addresses 9216 .. 18215
 
 // The record a step starts from: the read mark's, or without one ResultCount
-// (which may read a record twice, but never misses one).
+// (a place without its record: the step reads from the first record instead).
 int NextInstrumentRecord();
 
 // State of the last scan of Results (store/ResultRecord.h).

@@ -30,6 +30,16 @@ uint64_t TestKey(const ResultRecord &record)
     return key;
 }
 
+// Uses up one stored copy of `record`; false when none is left.
+bool UseStoredCopy(StoredTests &stored, const ResultRecord &record)
+{
+    const auto found = stored.find(TestKey(record));
+    if (found == stored.end() || found->second == 0)
+        return false;
+    --found->second;
+    return true;
+}
+
 int TodayDateKey()
 {
     const QDate today = PcNow().date();
@@ -54,9 +64,10 @@ bool AskedYes(const QString &question)
 
 // Where a step begins: the read mark when the instrument still holds the
 // record before it, the instrument's first record when it does not and the
-// operator wants this instrument read. A mark without its record (a file of
-// an earlier version) takes the record found there, unless that is an end
-// record: the instrument then holds fewer records than were read.
+// operator wants this instrument read. A place without the record before it
+// (a file of an earlier version) is no place in this instrument: the count it
+// came from may hold tests of a memory erased since. Such a step reads from
+// the first record too, leaving out the tests the store holds.
 struct StepStart {
     std::optional<StepEnd> refused;
     int next = 0;
@@ -71,22 +82,23 @@ StepStart Refused(StepEnd end)
     return start;
 }
 
+StepStart FromFirst()
+{
+    StepStart start;
+    start.fromFirst = true;
+    return start;
+}
+
 StepStart BeginStep(const ReadRecordsFn &read)
 {
     StepStart start{std::nullopt, NextInstrumentRecord(), ReadMark ? ReadMark->lastRead : std::nullopt};
+    if (start.next > 0 && !start.lastRead)
+        return FromFirst();
     if (start.next > 0) {
         if (!read(start.next - 1, 1))
             return Refused(StepEnd::NoAnswer);
-        const ResultRecord there = RecordAt(TransferBuffer.data(), 0);
-        const bool same = start.lastRead ? there == *start.lastRead : !there.IsEnd();
-        if (!same) {
-            if (!AskedYes(ChangedQuestion()))
-                return Refused(StepEnd::Changed);
-            StepStart fromFirst;
-            fromFirst.fromFirst = true;
-            return fromFirst;
-        }
-        start.lastRead = there;
+        if (RecordAt(TransferBuffer.data(), 0) != *start.lastRead)
+            return AskedYes(ChangedQuestion()) ? FromFirst() : Refused(StepEnd::Changed);
     }
     if (ResultCount >= ResultSlots)
         start.refused = StepEnd::StoreFull;
@@ -135,7 +147,7 @@ StoredTests StoredTestsNow()
     const int count = std::clamp(ResultCount, 0, ResultSlots);
     stored.reserve(size_t(count));
     for (int slot = 0; slot < count; ++slot)
-        stored.insert(TestKey(Results[slot]));
+        ++stored[TestKey(Results[slot])];
     return stored;
 }
 
@@ -153,7 +165,7 @@ PageTake TakePage(const uint8_t *page, int count, StoredTests *stored)
             ++take.invalid;
             continue;
         }
-        const bool repeated = stored && stored->contains(TestKey(record));
+        const bool repeated = stored && UseStoredCopy(*stored, record);
         const bool earlier = !repeated && IsStale(record.DateCode(), RefDateCode);
         if (!repeated && !earlier && ResultCount >= ResultSlots) {
             take.full = true;
@@ -191,6 +203,10 @@ StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show)
     // "Старт" counts its 41 records as read, end records among them.
     ScanResults();
     StoredTests stored = StoredTestsNow();
+    // The record before the mark was read before: its copy in the store is
+    // not one that a record read now repeats.
+    if (lastRead)
+        UseStoredCopy(stored, *lastRead);
     RefDateCode = TodayDateCode();
     for (;;) {
         if (ResultCount >= ResultSlots || next >= InstrumentRecords) {
