@@ -43,6 +43,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
+#include <iterator>
 #include <array>
 #include <cstdlib>
 #include <optional>
@@ -419,14 +420,20 @@ public:
     // step reads on from there to where the reference stopped. That next step
     // judges its first page against the current month, as every step does, so
     // the store may hold fewer tests than one unbroken step took. A step that
-    // starts where the reference did must store exactly what it stored.
+    // starts where the reference did must store exactly what it stored. A
+    // step saves what it took at once, so its results file goes with what it
+    // stored.
     Snapshot snapshot() const override
     {
         Snapshot s{files(), {}};
         if (transfer() == Transfer::ResultStep) {
+            const auto isResultsFile = [](const QString &file) { return file.startsWith("orbisk_a.dat:"); };
+            QStringList resultsFile;
+            std::copy_if(s.kept.begin(), s.kept.end(), std::back_inserter(resultsFile), isResultsFile);
+            s.kept.removeIf(isResultsFile);
             s.result << QString::number(ReadMark ? ReadMark->next : -1);
             if (!resumes)
-                s.stored = StoredRecords();
+                s.stored = StoredRecords() + resultsFile;
             return s;
         }
         s.kept << QString::number(ResultCount);
