@@ -73,6 +73,7 @@ struct StepStart {
     int next = 0;
     std::optional<ResultRecord> lastRead;
     bool fromFirst = false;
+    bool resumes = false;   // goes on from a step that was cut off
 };
 
 StepStart Refused(StepEnd end)
@@ -100,6 +101,7 @@ StepStart BeginStep(const ReadRecordsFn &read)
         if (RecordAt(TransferBuffer.data(), 0) != *start.lastRead)
             return AskedYes(ChangedQuestion()) ? FromFirst() : Refused(StepEnd::Changed);
     }
+    start.resumes = start.next > 0 && ReadMark->cutOff;
     if (ResultCount >= ResultSlots)
         start.refused = StepEnd::StoreFull;
     else if (start.next >= InstrumentRecords)
@@ -207,7 +209,12 @@ StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show)
     // not one that a record read now repeats.
     if (lastRead)
         UseStoredCopy(stored, *lastRead);
-    RefDateCode = TodayDateCode();
+    // The first page is judged against this month, unless it goes on from a
+    // step that was cut off: that step would have judged it as a later page.
+    const int today = TodayDateCode();
+    if (!start.resumes)
+        RefDateCode = today;
+    bool resumes = start.resumes;
     for (;;) {
         if (ResultCount >= ResultSlots || next >= InstrumentRecords) {
             report.end = ResultCount >= ResultSlots ? StepEnd::StoreFull : StepEnd::MemoryEnd;
@@ -215,9 +222,12 @@ StepReport StepInput(const ReadRecordsFn &read, const ShowSlotsFn &show)
         }
         const int count = std::min(ResultPageRecords, InstrumentRecords - next);
         if (!read(next, count)) {
+            if (ReadMark)
+                ReadMark->cutOff = resumes;
             report.end = StepEnd::NoAnswer;
             return report;
         }
+        resumes = true;
         const int first = ResultCount;
         const PageTake take = TakePage(TransferBuffer.data(), count, &stored);
         show(first, take.stored);
