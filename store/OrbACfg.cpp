@@ -319,13 +319,15 @@ void FillDefaultLists()
 // The read mark in the reserved bytes 2..59 of the results file: byte 2 is
 // 1 when a mark is kept, 3 and 4 the next record (low byte first), 5 is 1
 // when the six bytes 6..11 hold the last record read, 12 and 13 the count of
-// the file that the mark belongs to. The other reserved bytes stay 0.
+// the file that the mark belongs to, 14 is 1 when the last step was cut off.
+// The other reserved bytes stay 0.
 // Offsets below count from byte 2.
 constexpr int MarkKept = 1;
 constexpr int MarkNextAt = 1;
 constexpr int MarkHasLastReadAt = 3;
 constexpr int MarkLastReadAt = 4;
 constexpr int MarkCountAt = 10;
+constexpr int MarkCutOffAt = 12;
 
 QByteArray ReadMarkImage(int count)
 {
@@ -341,6 +343,7 @@ QByteArray ReadMarkImage(int count)
     mark.append(reinterpret_cast<const char *>(lastRead.bytes.data()), RecordSize);
     AppendByte(mark, count);
     AppendByte(mark, count >> 8);
+    AppendByte(mark, ReadMark->cutOff ? 1 : 0);
     return out.replace(0, mark.size(), mark);
 }
 
@@ -354,6 +357,7 @@ std::optional<InstrumentReadMark> ParseReadMark(const QByteArray &reserved, int 
         return std::nullopt;
     InstrumentReadMark mark;
     mark.next = word(MarkNextAt);
+    mark.cutOff = byte(MarkCutOffAt) == 1;
     const bool hasLastRead = byte(MarkHasLastReadAt) == 1;
     if (byte(MarkHasLastReadAt) > 1 || mark.next > InstrumentRecords || (hasLastRead && mark.next == 0))
         return std::nullopt;

@@ -49,10 +49,13 @@ extern int ResultCount;                  // valid records at the start of Result
 // of its next unread record, and the six bytes of the record before it as
 // they were read (none at index 0). A step first reads that record again:
 // when it differs, the instrument's memory is not the one read before.
+// A step cut off by a failed read leaves `cutOff` set: the next step goes on
+// as that one would have, judging its first page as a later page.
 // Saved with the results; unknown until a read or the results file sets it.
 struct InstrumentReadMark {
     int next = 0;
     std::optional<ResultRecord> lastRead;
+    bool cutOff = false;
 
     bool operator==(const InstrumentReadMark &) const = default;
 };
@@ -60,7 +63,7 @@ extern std::optional<InstrumentReadMark> ReadMark;
 constexpr int InstrumentRecords = 1500;  // instrument addresses 9216 .. 18215
 
 // The record a step starts from: the read mark's, or without one ResultCount
-// (which may read a record twice, but never misses one).
+// (a place without its record: the step reads from the first record instead).
 int NextInstrumentRecord();
 
 // State of the last scan of Results (store/ResultRecord.h).

@@ -54,7 +54,7 @@ int MonthOf(const QDate &date)
 
 enum class OpKind {
     MakeTests, MakeMany, Start, Step, Reopen, Restart, PanelErase, EraseElsewhere, OtherInstrument,
-    ClockForward, PcInStep, PcYearBehind, PcMinutesBehindAtYearEnd,
+    ClockForward, PcInStep, PcYearBehind, PcMinutesBehindAtYearEnd, Killed, OldFile,
 };
 
 struct Op {
@@ -68,7 +68,8 @@ std::ostream &operator<<(std::ostream &out, const Op &op)
 {
     static const char *const names[] = {"MakeTests", "MakeMany", "Start", "Step", "Reopen", "Restart",
                                         "PanelErase", "EraseElsewhere", "OtherInstrument", "ClockForward",
-                                        "PcInStep", "PcYearBehind", "PcMinutesBehindAtYearEnd"};
+                                        "PcInStep", "PcYearBehind", "PcMinutesBehindAtYearEnd", "Killed",
+                                        "OldFile"};
     return out << names[int(op.kind)] << '(' << op.amount << (op.yes ? ", yes" : ", no") << ", cut " << op.cut
                << ')';
 }
@@ -82,7 +83,7 @@ rc::Gen<Op> AnOp()
                            {24, OpKind::Step}, {4, OpKind::Reopen}, {4, OpKind::Restart},
                            {3, OpKind::PanelErase}, {3, OpKind::EraseElsewhere}, {5, OpKind::OtherInstrument},
                            {6, OpKind::ClockForward}, {3, OpKind::PcInStep}, {3, OpKind::PcYearBehind},
-                           {4, OpKind::PcMinutesBehindAtYearEnd},
+                           {4, OpKind::PcMinutesBehindAtYearEnd}, {3, OpKind::Killed}, {2, OpKind::OldFile},
                        })),
         set(&Op::amount, rc::gen::inRange(0, 1000)), set(&Op::yes, rc::gen::arbitrary<bool>()),
         set(&Op::cut, rc::gen::weightedElement<int>({{6, -1}, {1, 0}, {1, 1}, {1, 2}, {1, 5}})));
@@ -136,6 +137,10 @@ public:
         case OpKind::Step: Step(op); break;
         case OpKind::Reopen: Close(); Open(); break;
         case OpKind::Restart: Close(); ResetDataModel(); Open(); break;
+        // The program ends without closing the window: what is not in the
+        // file is gone.
+        case OpKind::Killed: m_open = false; ResetDataModel(); Open(); break;
+        case OpKind::OldFile: ToOldFile(); break;
         case OpKind::PanelErase:
             Attached().records.clear();
             // The file keeps the count a load cuts at its first end record.
@@ -260,15 +265,28 @@ private:
         return true;
     }
 
-    // What the mark promises about the attached instrument: whether it holds
-    // the record before the mark, so that a step reads on from there.
-    bool MarkHolds() const
+    // What a step makes of the mark on the attached instrument: reads on from
+    // it, reads from the first record (a place without its record), or finds
+    // the instrument changed and asks.
+    enum class Place { Kept, FromFirst, Changed };
+    Place MarkPlace() const
     {
         const int next = NextInstrumentRecord();
         if (next == 0)
-            return true;
-        const ResultRecord there = m_instruments[m_attached].At(next - 1);
-        return ReadMark && ReadMark->lastRead ? there == *ReadMark->lastRead : !there.IsEnd();
+            return Place::Kept;
+        if (!ReadMark || !ReadMark->lastRead)
+            return Place::FromFirst;
+        return m_instruments[m_attached].At(next - 1) == *ReadMark->lastRead ? Place::Kept : Place::Changed;
+    }
+
+    // The file as an earlier version wrote it: no mark in its reserved bytes.
+    void ToOldFile()
+    {
+        Close();
+        QByteArray file = ReadWholeFile(ResultsFileName);
+        RC_ASSERT(WriteWholeFile(ResultsFileName, file.replace(2, 58, QByteArray(58, '\0'))));
+        ResetDataModel();
+        Open();
     }
 
     void Step(const Op &op)
@@ -277,23 +295,27 @@ private:
         const std::vector<ResultRecord> before = StoredTests();
         const std::optional<InstrumentReadMark> markBefore = ReadMark;
         const int countBefore = ResultCount;
-        const bool holds = MarkHolds();
+        const Place place = MarkPlace();
         const int nextBefore = NextInstrumentRecord();
         const StepReport report = StepInput(Reader(op), [](int, int) {});
-        if (ReadMark != markBefore || ResultCount != countBefore)
+        // As the window does: a step that changed the store is saved at once.
+        if (ReadMark != markBefore || ResultCount != countBefore) {
             m_dirty = true;
+            Save();
+        }
 
         // A changed instrument is asked about, a known one never.
-        RC_ASSERT(m_questions == (holds || (m_failedRead && m_reads == 0) ? QStringList{}
-                                                                          : QStringList{ChangedQuestion()}));
+        const bool asked = place == Place::Changed && !(m_failedRead && m_reads == 0);
+        RC_ASSERT(m_questions == (asked ? QStringList{ChangedQuestion()} : QStringList{}));
         RC_ASSERT((report.end == StepEnd::NoAnswer) == m_failedRead);
         if (report.end == StepEnd::Changed || (m_failedRead && m_reads == 0)) {
-            RC_ASSERT(!holds || m_failedRead);
+            RC_ASSERT(place != Place::Kept || m_failedRead);
             RC_ASSERT(StoredTests() == before);
-            RC_ASSERT(ReadMark == markBefore);
+            if (place != Place::FromFirst)
+                RC_ASSERT(ReadMark == markBefore);
             return;
         }
-        const int from = holds ? nextBefore : 0;
+        const int from = place == Place::Kept ? nextBefore : 0;
         CheckRecordsRead(report, before, from);
     }
 
@@ -389,7 +411,7 @@ private:
         // waits for the next step, which reads from the mark when the
         // instrument holds its record and asks otherwise.
         const Instrument &instrument = m_instruments[m_attached];
-        const bool holds = MarkHolds();
+        const bool holds = MarkPlace() == Place::Kept;
         for (int index = 0; index < int(instrument.records.size()); ++index) {
             const ResultRecord &record = instrument.records[index];
             if (!IsTest(record) || times.contains(Key(record)) || m_told.contains(Key(record)))

@@ -202,8 +202,12 @@ void TResF::Key_StepInputClick()
     const std::optional<InstrumentReadMark> markBefore = ReadMark;
     const int countBefore = ResultCount;
     const StepReport report = StepInput(ReadResultRecords, [this](int first, int n) { ShowResultRows(first, n); });
-    if (ReadMark != markBefore || ResultCount != countBefore)
+    // Saved at once, as "Старт" is: what the operator saw taken must not
+    // wait for the window to close.
+    if (ReadMark != markBefore || ResultCount != countBefore) {
         m_saveOnClose = true;
+        Report(SaveResults());
+    }
     // The step's scan may have cut the count below rows that "Старт" filled.
     if (ResultCount < countBefore)
         ShowResultRows(ResultCount, countBefore - ResultCount);

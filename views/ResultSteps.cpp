@@ -31,6 +31,16 @@ uint64_t TestKey(const ResultRecord &record)
     return key;
 }
 
+// Uses up one stored copy of `record`; false when none is left.
+bool UseStoredCopy(StoredTests &stored, const ResultRecord &record)
+{
+    const auto found = stored.find(TestKey(record));
+    if (found == stored.end() || found->second == 0)
+        return false;
+    --found->second;
+    return true;
+}
+
 int TodayDateKey()
 {
     const QDate today = PcNow().date();
@@ -55,14 +65,16 @@ bool AskedYes(const QString &question)
 
 // Where a step begins: the read mark when the instrument still holds the
 // record before it, the instrument's first record when it does not and the
-// operator wants this instrument read. A mark without its record (a file of
-// an earlier version) takes the record found there, unless that is an end
-// record: the instrument then holds fewer records than were read.
+// operator wants this instrument read. A place without the record before it
+// (a file of an earlier version) is no place in this instrument: the count it
+// came from may hold tests of a memory erased since. Such a step reads from
+// the first record too, leaving out the tests the store holds.
 struct StepStart {
     std::optional<StepEnd> refused;
     int next = 0;
     std::optional<ResultRecord> lastRead;
     bool fromFirst = false;
+    bool resumes = false;   // goes on from a step that was cut off
 };
 
 StepStart Refused(StepEnd end)
@@ -72,23 +84,25 @@ StepStart Refused(StepEnd end)
     return start;
 }
 
+StepStart FromFirst()
+{
+    StepStart start;
+    start.fromFirst = true;
+    return start;
+}
+
 StepStart BeginStep(const ReadRecordsFn &read)
 {
     StepStart start{std::nullopt, NextInstrumentRecord(), ReadMark ? ReadMark->lastRead : std::nullopt};
+    if (start.next > 0 && !start.lastRead)
+        return FromFirst();
     if (start.next > 0) {
         if (!read(start.next - 1, 1))
             return Refused(StepEnd::NoAnswer);
-        const ResultRecord there = RecordAt(TransferBuffer.data(), 0);
-        const bool same = start.lastRead ? there == *start.lastRead : !there.IsEnd();
-        if (!same) {
-            if (!AskedYes(ChangedQuestion()))
-                return Refused(StepEnd::Changed);
-            StepStart fromFirst;
-            fromFirst.fromFirst = true;
-            return fromFirst;
-        }
-        start.lastRead = there;
+        if (RecordAt(TransferBuffer.data(), 0) != *start.lastRead)
+            return AskedYes(ChangedQuestion()) ? FromFirst() : Refused(StepEnd::Changed);
     }
+    start.resumes = start.next > 0 && ReadMark->cutOff;
     if (ResultCount >= ResultSlots)
         start.refused = StepEnd::StoreFull;
     else if (start.next >= InstrumentRecords)
@@ -150,7 +164,7 @@ StoredTests StoredTestsNow()
     const int count = std::clamp(ResultCount, 0, ResultSlots);
     stored.reserve(size_t(count));
     for (int slot = 0; slot < count; ++slot)
-        stored.insert(TestKey(Results[slot]));
+        ++stored[TestKey(Results[slot])];
     return stored;
 }
 
@@ -168,7 +182,7 @@ PageTake TakePage(const uint8_t *page, int count, StoredTests *stored)
             ++take.invalid;
             continue;
         }
-        const bool repeated = stored && stored->contains(TestKey(record));
+        const bool repeated = stored && UseStoredCopy(*stored, record);
         const bool earlier = !repeated && IsStale(record.DateCode(), RefDateCode);
         if (!repeated && !earlier && ResultCount >= ResultSlots) {
             take.full = true;
@@ -209,7 +223,16 @@ StepReport StepPages(const ReadRecordsFn &read, const ShowSlotsFn &show, std::ve
     // "Старт" counts its 41 records as read, end records among them.
     ScanResults();
     StoredTests stored = StoredTestsNow();
-    RefDateCode = TodayDateCode();
+    // The record before the mark was read before: its copy in the store is
+    // not one that a record read now repeats.
+    if (lastRead)
+        UseStoredCopy(stored, *lastRead);
+    // The first page is judged against this month, unless it goes on from a
+    // step that was cut off: that step would have judged it as a later page.
+    const int today = TodayDateCode();
+    if (!start.resumes)
+        RefDateCode = today;
+    bool resumes = start.resumes;
     for (;;) {
         if (ResultCount >= ResultSlots || next >= InstrumentRecords) {
             report.end = ResultCount >= ResultSlots ? StepEnd::StoreFull : StepEnd::MemoryEnd;
@@ -217,9 +240,12 @@ StepReport StepPages(const ReadRecordsFn &read, const ShowSlotsFn &show, std::ve
         }
         const int count = std::min(ResultPageRecords, InstrumentRecords - next);
         if (!read(next, count)) {
+            if (ReadMark)
+                ReadMark->cutOff = resumes;
             report.end = StepEnd::NoAnswer;
             return report;
         }
+        resumes = true;
         const int first = ResultCount;
         const PageTake take = TakePage(TransferBuffer.data(), count, &stored);
         show(first, take.stored);

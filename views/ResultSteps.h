@@ -10,7 +10,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 constexpr int StartRecords = 41;
@@ -68,10 +68,12 @@ struct PageTake {
     std::vector<int> storedAt;   // the page's indices of the records stored
 };
 
-// The tests the store held when a step began, to leave out a record read a
-// second time. Records the step takes are not added: two tests of the same
-// bytes (one person, one minute, one result) read together are both kept.
-using StoredTests = std::unordered_set<uint64_t>;
+// The tests the store held when a step began, with how many copies of each,
+// to leave out a record read a second time. Each record left out as read
+// again uses up one copy, and records the step takes are not added: a test
+// of the same bytes as a stored one (one person, one minute, one result) is
+// kept once the stored copies are used up.
+using StoredTests = std::unordered_map<uint64_t, int>;
 StoredTests StoredTestsNow();
 
 // Takes a page of `count` records into the slots from ResultCount on (moving
@@ -92,7 +94,7 @@ enum class StepEnd {
 
 struct StepReport {
     StepEnd end = StepEnd::EndRecord;
-    bool fromFirst = false;   // the operator chose to read from the first record
+    bool fromFirst = false;   // read from the first record: the operator chose it, or no place was kept
     int stored = 0;
     int earlier = 0;
     int invalid = 0;
@@ -101,7 +103,7 @@ struct StepReport {
 };
 
 // "Шаг": checks that the instrument still holds the record before the read
-// mark (without a mark: takes that record as it is now); when it does not,
+// mark (without that record: reads from the first record); when it does not,
 // asks whether to read this instrument from its first record (default
 // "Нет"). Then reads pages from the mark on until the end record, a failed
 // read, a full store or the end of the instrument's memory, and moves the
