@@ -87,10 +87,10 @@ ReplyStart Compare(const std::vector<uint8_t> &header, const uint8_t *bytes, int
         return ReplyStart::No;
     if (size >= span)
         return ReplyStart::Yes;
-    // Too few bytes to tell: only the header as it stands is waited for, so
-    // that data with a ':' near its end is not held for every fault a line
-    // might have put behind it.
-    return run == 0 && wrong == 0 ? ReplyStart::Maybe : ReplyStart::No;
+    // Too few bytes to tell: only a header with at most one byte changed is
+    // waited for, so that data with a ':' near its end is not held for every
+    // run of noise a line might have put behind it.
+    return run == 0 ? ReplyStart::Maybe : ReplyStart::No;
 }
 
 // Whether `bytes` [0, size) begin with `header` changed in at most one byte,
