@@ -169,8 +169,7 @@ void ExchangeEngine::Receive(const uint8_t *bytes, int count)
     bool answered = false;
     for (int i = 0; i < count && m_running; ++i) {
         if (answered) {
-            m_reader.Idle();
-            m_reader.Feed(bytes[i]);
+            m_reader.Drop(bytes[i]);
             continue;
         }
         const std::optional<ReplyVerdict> verdict = m_reader.Feed(bytes[i]);
@@ -183,8 +182,6 @@ void ExchangeEngine::Receive(const uint8_t *bytes, int count)
         else
             BadReply();
     }
-    if (answered && m_running && !m_guardPending)
-        m_reader.Expect(m_txFrame);
     TraceDropped();
 }
 

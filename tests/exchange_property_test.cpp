@@ -65,6 +65,38 @@ void showValue(const Transfer &t, std::ostream &os)
     os << "{op " << int(t.op) << " at " << t.address << " count " << t.count << "}";
 }
 
+// Whether a reply is held to its header byte `i`: not to the address's high
+// byte in a register command, nor to n in the correction read's reply.
+bool HeldTo(const Bytes &reply, int i)
+{
+    if (i == 4)
+        return reply[2] != CmdReadRegisters && reply[2] != CmdWriteRegisters;
+    if (i == 5)
+        return reply.size() != 7;
+    return true;
+}
+
+// `reply` with `noise` pushed in before its byte `into`. Replies carry no
+// checksum: noise that leaves every byte the header is held to as it was
+// shifts the rest unseen, so such noise is changed where it lands on one.
+Bytes WithNoiseSeen(const Bytes &reply, int into, Bytes noise)
+{
+    Bytes noisy = reply;
+    noisy.insert(noisy.begin() + into, noise.begin(), noise.end());
+    const auto unseen = [&] {
+        for (int i = into; i < ReplyHeaderLength; ++i) {
+            if (HeldTo(reply, i) && noisy[i] != reply[i])
+                return false;
+        }
+        return true;
+    };
+    for (int i = into; i < std::min(ReplyHeaderLength, into + int(noise.size())) && unseen(); ++i) {
+        if (HeldTo(reply, i))
+            noisy[i] ^= 0x01;
+    }
+    return noisy;
+}
+
 // Events in simulated time, in order of time and then of scheduling.
 class Timeline {
 public:
@@ -175,14 +207,9 @@ private:
         case Fault::NoiseBefore: reply.insert(reply.begin(), fault.noise.begin(), fault.noise.end()); break;
         case Fault::NoiseAfter: reply.insert(reply.end(), fault.noise.begin(), fault.noise.end()); break;
         case Fault::NoiseInHeader: {
-            // Noise that starts with the very byte it pushes aside shifts the
-            // rest of the reply unseen: replies carry no checksum, so nothing
-            // can tell it from the instrument's bytes.
-            const int into = 1 + fault.at % (ReplyHeaderLength - 1);
-            Bytes noise = fault.noise;
-            if (noise[0] == reply[into])
-                noise[0] ^= 0x01;
-            reply.insert(reply.begin() + into, noise.begin(), noise.end());
+            // Into the bytes the reply is held to: behind them it passes unseen.
+            const int heldEnd = HeldTo(reply, 5) ? ReplyHeaderLength : 4;
+            reply = WithNoiseSeen(reply, 1 + fault.at % (heldEnd - 1), fault.noise);
             break;
         }
         case Fault::Late: when += fault.gapMs; break;
@@ -484,13 +511,37 @@ TEST(ExchangeProperty, TakesOnlyTheInstrumentsBytes)
 // Lines the property once found a fault on, kept as found.
 TEST(ExchangeProperty, LinesThatOnceFailed)
 {
-    // A reply cut short right after its header, and the reply to the next
-    // sending (with a wrong echo) after it: the two made one reply.
-    const std::vector<Fault> cutThenWrongEcho = {
-        {Fault::Cut, 5, 0, {0}}, {Fault::WrongEcho, 0, 0, {0}}, {Fault::DropRequest, 0, 0, {0}}, {Fault::Split, 0, 1884, {0}}};
-    const std::vector<Transfer> reads = {{Op::Read, 1024, 1, Bytes(1)}, {Op::Read, 0, 9, Bytes(9)}};
-    for (const bool fast : {false, true})
-        EXPECT_NO_THROW(CheckTransfers(fast, cutThenWrongEcho, reads)) << (fast ? "fast" : "normal");
+    const auto f = [](Fault::Kind kind, int at = 0, int gapMs = 0) { return Fault{kind, at, gapMs, {1}}; };
+    const auto read = [](int address, int count) { return Transfer{Op::Read, address, count, Bytes(size_t(count))}; };
+    const struct {
+        const char *what;
+        std::vector<Fault> faults;
+        std::vector<Transfer> transfers;
+    } lines[] = {
+        {"a reply cut short right after its header, and the reply to the next sending (with a wrong echo) after it",
+         {f(Fault::Cut, 5), f(Fault::WrongEcho), f(Fault::DropRequest), f(Fault::Split, 0, 1884)},
+         {read(1024, 1), read(0, 9)}},
+        {"a stalled reply's rest, then the reply to the second sending cut short behind it, joined to the third's "
+         "with noise in its header",
+         {f(Fault::None), f(Fault::Split, 0, 1908), f(Fault::Cut, 9), f(Fault::NoiseInHeader)},
+         {read(0, 1), read(0, 157)}},
+        {"a header-only reply of an earlier sending joined to a later one with noise in its header",
+         {f(Fault::Cut, 5), f(Fault::NoiseInHeader), f(Fault::DropRequest), f(Fault::Split, 0, 1884)},
+         {read(1024, 1), read(0, 9)}},
+        {"a reply cut one byte short, then the next reply's ':' as its last byte",
+         {f(Fault::Cut), f(Fault::Cut), f(Fault::None), f(Fault::Split, 0, 1878), f(Fault::Cut, 207), f(Fault::None)},
+         {read(0, 1), read(0, 11)}},
+        {"a correction read cut after its echo, and another cut after its command",
+         {f(Fault::Cut), f(Fault::Cut), f(Fault::Split, 0, 1882), f(Fault::Cut, 15), f(Fault::Cut, 8), f(Fault::None)},
+         {read(1024, 1), {Op::Write, 0, 12, Bytes(12)}, {Op::ReadCorrection, 0, 2, Bytes(2)}}},
+        {"a late reply to a failed clock write taken for the next clock write's",
+         {f(Fault::NoiseInHeader, 4), f(Fault::Split, 4, 2800), f(Fault::Late, 0, 1800), f(Fault::DropRequest)},
+         {{Op::WriteClock, 25, 7, {0x12, 0x13, 0x05, 0, 0x07, 0x07, 0x26}}, {Op::WriteClock, 25, 7, {0x53, 0x50, 0x05, 0, 0x07, 0x07, 0x26}}}},
+    };
+    for (const auto &line : lines) {
+        for (const bool fast : {false, true})
+            EXPECT_NO_THROW(CheckTransfers(fast, line.faults, line.transfers)) << line.what << (fast ? ", fast" : "");
+    }
 }
 
 } // namespace

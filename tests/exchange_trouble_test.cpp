@@ -17,6 +17,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <algorithm>
+#include <random>
 #include <gtest/gtest.h>
 
 namespace {
@@ -64,6 +65,35 @@ TEST(ExchangeTrouble, ReplyInPiecesIsAssembled)
     EXPECT_EQ(rig.frames(), std::vector{TableRead});
     EXPECT_EQ(TransferWords[22], Word(SensorMemory(), 22));
     EXPECT_TRUE(rig.messages.texts().isEmpty());
+}
+
+// A few random lines on the real pseudo-terminal, in real time: whatever the
+// instrument's trouble, a read that ends done holds the instrument's bytes
+// and one that fails leaves the buffer as it was. Fixed seed, a few seconds.
+TEST(ExchangeTrouble, RandomTroubleOnTheRealLine)
+{
+    std::mt19937 random(25);
+    const auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    const QStringList troubles[] = {
+        {"--noise", QString::number(pick(1, 5))},       {"--split-gap", QString::number(pick(0, 300))},
+        {"--wrong-echo", QString::number(pick(1, 2))},  {"--drop-every", QString::number(pick(2, 3))},
+        {"--truncate", QString::number(pick(1, 6))},
+    };
+    for (const QStringList &flags : troubles) {
+        const bool fast = pick(0, 1) == 1;
+        const std::string name = flags.join(' ').toStdString() + (fast ? " fast" : "");
+        ExchangeRig rig({.flags = flags, .memory = PatternMemory(), .fast = fast});
+        ASSERT_TRUE(rig.ready()) << name;
+        for (int read = 0; read < 2; ++read) {
+            const int address = pick(0, 0xFFFF - 246);
+            const int count = pick(1, 246);
+            MarkBuffer();
+            if (ReadMemory(address, count))
+                EXPECT_EQ(Buffer(0, count), PatternMemory().mid(address, count)) << name;
+            else
+                EXPECT_TRUE(BufferMarked()) << name;
+        }
+    }
 }
 
 // Noise before a reply, and the second half of a reply that came after its
