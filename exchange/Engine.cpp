@@ -134,8 +134,9 @@ void ExchangeEngine::SendFrame()
     m_reader.Idle();
     if (FastExchange && m_lastReplyAt) {
         // The guard runs from the last reply taken, also when it answered
-        // the transfer before this one.
-        const int64_t wait = *m_lastReplyAt + FastExchangeGuardMs - m_line.nowMs();
+        // the transfer before this one. The clock counts whole milliseconds,
+        // so one more covers the part of a millisecond it may have cut off.
+        const int64_t wait = *m_lastReplyAt + FastExchangeGuardMs + 1 - m_line.nowMs();
         if (wait > 0) {
             m_guardPending = true;
             m_line.startTimer(ExchangeTimer::Guard, static_cast<int>(wait));
