@@ -17,6 +17,7 @@
 #include "exchange/ExchVars.h"
 #include "exchange/Pace.h"
 #include "vinst/Instrument.h"
+#include "volume/BreathPoll.h"
 
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
@@ -171,6 +172,38 @@ public:
         return *m_end == ExchangeEnd::Done;
     }
 
+    // Breath polling over the same line from here on: the poller takes the
+    // deliveries, its silence timer runs in simulated time, and what it
+    // reports (samples, its end) is kept with the time it came.
+    void Poll(BreathPoller &poller) { m_poller = &poller; }
+    void Carry(const std::vector<PollEvent> &events)
+    {
+        for (const PollEvent &event : events) {
+            if (event.kind != PollEvent::Send) {
+                m_polled.push_back({m_time.Now(), event});
+                continue;
+            }
+            Send(Bytes(event.frame.bytes.begin(), event.frame.bytes.begin() + event.frame.length));
+            const int generation = ++m_pollTimer;
+            m_time.At(m_time.Now() + ExchangeEngine::SilenceIntervalMs, [this, generation] {
+                if (generation == m_pollTimer)
+                    Carry(m_poller->Silence());
+            });
+        }
+        if (!m_poller->AwaitReply())
+            ++m_pollTimer;
+    }
+    // Steps time until the poller has reported `until` more events or
+    // nothing is left to happen; what it reported in that time.
+    std::vector<std::pair<int64_t, PollEvent>> Polled(size_t until)
+    {
+        m_polled.clear();
+        while (m_polled.size() < until && m_poller->Polling() && m_time.Step()) {
+        }
+        return m_polled;
+    }
+    int64_t Now() const { return m_time.Now(); }
+
     int GuardBreaches() const { return m_guardBreaches; }
     // The most times one frame of the last transfer went out.
     int MostSendings() const { return m_mostSendings; }
@@ -228,7 +261,10 @@ private:
     void Deliver(const Bytes &bytes)
     {
         m_receiving = true;
-        m_engine->Receive(bytes.data(), int(bytes.size()));
+        if (m_poller)
+            Carry(m_poller->Receive(bytes.data(), bytes.size()));
+        else
+            m_engine->Receive(bytes.data(), int(bytes.size()));
         m_receiving = false;
     }
 
@@ -273,6 +309,9 @@ private:
     std::optional<int64_t> m_lastReplyAt;
     std::map<Bytes, int> m_sendingsOf;
     int m_mostSendings = 0;
+    BreathPoller *m_poller = nullptr;
+    int m_pollTimer = 0;
+    std::vector<std::pair<int64_t, PollEvent>> m_polled;
 };
 
 rc::Gen<Fault> AFault()
@@ -495,13 +534,57 @@ void CheckRandomTransfers(bool fast)
     CheckTransfers(fast, faults, transfers);
 }
 
+int PollsRun = 0;
+
+// Breath polling over the line: every sample is the instrument's own pair of
+// blocks, a pair that fails gives none and ends the polling, and each report
+// comes within three requests of three sendings each (the device block, then
+// the two blocks of a pair).
+void CheckRandomPolls()
+{
+    const auto faults = *rc::gen::container<std::vector<Fault>>(*rc::gen::inRange(1, 40), AFault());
+    ResetExchangeVariables();
+    Bench bench(faults, false);
+    const auto block = [&](uint16_t address, uint8_t count) { return DataOf(bench.Instrument().answer({3, address, count, {}})); };
+    std::array<uint8_t, 10> flow{};
+    std::array<uint8_t, 4> volume{};
+    std::ranges::copy(block(FlowBlockAddress, 10), flow.begin());
+    std::ranges::copy(block(VolumeBlockAddress, 4), volume.begin());
+    const FlowReading expected = DecodeReading(flow, volume);
+    constexpr int64_t Bound = 3 * (BreathPoller::MaxRetries * ExchangeEngine::SilenceIntervalMs + 2 * DeliveryQuietMs);
+
+    BreathPoller poller;
+    bench.Poll(poller);
+    for (int session = 0; session < 3; ++session) {
+        bench.Carry(poller.Start());
+        int64_t since = bench.Now();
+        const auto polled = bench.Polled(8);
+        for (const auto &[at, event] : polled) {
+            ++PollsRun;
+            RC_ASSERT(at - since <= Bound);
+            since = at;
+            RC_ASSERT(event.kind == PollEvent::Sample || &event == &polled.back().second);
+            if (event.kind == PollEvent::Sample) {
+                RC_ASSERT(event.reading.volumeHalfMl == expected.volumeHalfMl);
+                RC_ASSERT(event.reading.timeTenths == expected.timeTenths);
+                RC_ASSERT(event.reading.pressure == expected.pressure);
+            }
+        }
+        // Still polling means eight samples came; otherwise it said why it ended.
+        const bool ended = !polled.empty() && polled.back().second.kind == PollEvent::Stopped;
+        RC_ASSERT((poller.Polling() ? polled.size() == 8 : ended));
+        poller.Stop();
+    }
+}
+
 // Both exchanges in one test, so that it can tell how many transfers ran.
 TEST(ExchangeProperty, TakesOnlyTheInstrumentsBytes)
 {
     TransfersRun = 0;
     EXPECT_TRUE(rc::check("normal exchange", [] { CheckRandomTransfers(false); }));
     EXPECT_TRUE(rc::check("fast exchange", [] { CheckRandomTransfers(true); }));
-    std::cout << "transfers run: " << TransfersRun << std::endl;
+    EXPECT_TRUE(rc::check("breath polling", [] { CheckRandomPolls(); }));
+    std::cout << "transfers run: " << TransfersRun << ", polls: " << PollsRun << std::endl;
     const char *params = std::getenv("RC_PARAMS");
     if (!params || !std::strstr(params, "max_success")) {
         EXPECT_GE(TransfersRun, 500);
