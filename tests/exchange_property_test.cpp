@@ -126,7 +126,7 @@ class Bench {
 public:
     Bench(std::vector<Fault> faults, bool fast)
         : m_faults(std::move(faults)), m_fast(fast),
-          m_instrument(vinst::Memory(), [] { return StartOfDay; })
+          m_instrument(vinst::Memory(), [this] { return StartOfDay + (m_poller ? m_time.Now() : 0); })
     {
         ExchangeLine line;
         line.nowMs = [this] { return m_time.Now(); };
@@ -193,16 +193,34 @@ public:
         if (!m_poller->AwaitReply())
             ++m_pollTimer;
     }
-    // Steps time until the poller has reported `until` more events or
-    // nothing is left to happen; what it reported in that time.
-    std::vector<std::pair<int64_t, PollEvent>> Polled(size_t until)
+    // Steps time until the poller has reported `until` more events, or has
+    // ended, or has been quiet for longer than `boundMs`; what it reported.
+    std::vector<std::pair<int64_t, PollEvent>> Polled(size_t until, int64_t boundMs)
     {
         m_polled.clear();
-        while (m_polled.size() < until && m_poller->Polling() && m_time.Step()) {
+        const int64_t start = m_time.Now();
+        const auto lastReport = [&] { return m_polled.empty() ? start : m_polled.back().first; };
+        while (m_polled.size() < until && m_poller->Polling() && m_time.Now() - lastReport() <= boundMs && m_time.Step()) {
         }
         return m_polled;
     }
     int64_t Now() const { return m_time.Now(); }
+    // Whether the instrument gave, after `since`, a flow block and a volume
+    // block that make `reading`.
+    bool Answered(const FlowReading &reading, int64_t since) const
+    {
+        const auto gave = [&](uint8_t address, auto same) {
+            return std::ranges::any_of(m_answered, [&](const auto &answer) {
+                const Bytes &reply = answer.second;
+                return answer.first > since && reply[3] == address && same(reply.data() + ReplyHeaderLength);
+            });
+        };
+        const auto word = [](const uint8_t *at) { return at[0] + 256 * at[1]; };
+        return gave(FlowBlockAddress, [&](const uint8_t *data) { return word(data + 7) == reading.pressure; })
+            && gave(VolumeBlockAddress, [&](const uint8_t *data) {
+                   return word(data) == reading.volumeHalfMl && word(data + 2) == reading.timeTenths;
+               });
+    }
 
     int GuardBreaches() const { return m_guardBreaches; }
     // The most times one frame of the last transfer went out.
@@ -229,6 +247,8 @@ private:
         if (!vinst::IsWellFormedRequest(frame))
             return;
         Bytes reply = m_instrument.answer(vinst::ParseRequest(frame));
+        if (m_poller)
+            m_answered.push_back({m_time.Now(), reply});
         const int length = int(reply.size());
         const int at = 1 + fault.at % std::max(1, length - 1);
         int64_t when = m_time.Now() + 2;
@@ -294,6 +314,9 @@ private:
 
     std::vector<Fault> m_faults;
     bool m_fast;
+    // The instrument's clock stands still for transfers and runs while it
+    // is polled, so that each breath sample differs from the last.
+    BreathPoller *m_poller = nullptr;
     vinst::Instrument m_instrument;
     std::unique_ptr<ExchangeEngine> m_engine;
     Timeline m_time;
@@ -309,9 +332,9 @@ private:
     std::optional<int64_t> m_lastReplyAt;
     std::map<Bytes, int> m_sendingsOf;
     int m_mostSendings = 0;
-    BreathPoller *m_poller = nullptr;
     int m_pollTimer = 0;
     std::vector<std::pair<int64_t, PollEvent>> m_polled;
+    std::vector<std::pair<int64_t, Bytes>> m_answered;
 };
 
 rc::Gen<Fault> AFault()
@@ -545,12 +568,6 @@ void CheckRandomPolls()
     const auto faults = *rc::gen::container<std::vector<Fault>>(*rc::gen::inRange(1, 40), AFault());
     ResetExchangeVariables();
     Bench bench(faults, false);
-    const auto block = [&](uint16_t address, uint8_t count) { return DataOf(bench.Instrument().answer({3, address, count, {}})); };
-    std::array<uint8_t, 10> flow{};
-    std::array<uint8_t, 4> volume{};
-    std::ranges::copy(block(FlowBlockAddress, 10), flow.begin());
-    std::ranges::copy(block(VolumeBlockAddress, 4), volume.begin());
-    const FlowReading expected = DecodeReading(flow, volume);
     constexpr int64_t Bound = 3 * (BreathPoller::MaxRetries * ExchangeEngine::SilenceIntervalMs + 2 * DeliveryQuietMs);
 
     BreathPoller poller;
@@ -558,17 +575,14 @@ void CheckRandomPolls()
     for (int session = 0; session < 3; ++session) {
         bench.Carry(poller.Start());
         int64_t since = bench.Now();
-        const auto polled = bench.Polled(8);
+        const auto polled = bench.Polled(8, Bound);
         for (const auto &[at, event] : polled) {
             ++PollsRun;
             RC_ASSERT(at - since <= Bound);
-            since = at;
             RC_ASSERT(event.kind == PollEvent::Sample || &event == &polled.back().second);
-            if (event.kind == PollEvent::Sample) {
-                RC_ASSERT(event.reading.volumeHalfMl == expected.volumeHalfMl);
-                RC_ASSERT(event.reading.timeTenths == expected.timeTenths);
-                RC_ASSERT(event.reading.pressure == expected.pressure);
-            }
+            if (event.kind == PollEvent::Sample)
+                RC_ASSERT(bench.Answered(event.reading, since));
+            since = at;
         }
         // Still polling means eight samples came; otherwise it said why it ended.
         const bool ended = !polled.empty() && polled.back().second.kind == PollEvent::Stopped;
