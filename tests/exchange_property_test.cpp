@@ -9,6 +9,9 @@
 // fails changed nothing beyond what it would have written and nothing of the
 // program's data; every transfer ends within three sendings of each frame;
 // and in the fast exchange no request follows a reply sooner than the guard.
+// The breath-volume window's poller gets the same line: each sample it
+// reports is a pair of blocks the instrument just gave, and it reports or
+// gives up within three sendings of each request.
 //
 // RC_PARAMS="max_success=N seed=S" sets the number of sequences and the seed
 // (scripts/exchange-property.sh).
@@ -557,7 +560,7 @@ void CheckRandomTransfers(bool fast)
     CheckTransfers(fast, faults, transfers);
 }
 
-int PollsRun = 0;
+int PollReports = 0;
 
 // Breath polling over the line: every sample is the instrument's own pair of
 // blocks, a pair that fails gives none and ends the polling, and each report
@@ -577,7 +580,7 @@ void CheckRandomPolls()
         int64_t since = bench.Now();
         const auto polled = bench.Polled(8, Bound);
         for (const auto &[at, event] : polled) {
-            ++PollsRun;
+            ++PollReports;
             RC_ASSERT(at - since <= Bound);
             RC_ASSERT(event.kind == PollEvent::Sample || &event == &polled.back().second);
             if (event.kind == PollEvent::Sample)
@@ -598,7 +601,7 @@ TEST(ExchangeProperty, TakesOnlyTheInstrumentsBytes)
     EXPECT_TRUE(rc::check("normal exchange", [] { CheckRandomTransfers(false); }));
     EXPECT_TRUE(rc::check("fast exchange", [] { CheckRandomTransfers(true); }));
     EXPECT_TRUE(rc::check("breath polling", [] { CheckRandomPolls(); }));
-    std::cout << "transfers run: " << TransfersRun << ", polls: " << PollsRun << std::endl;
+    std::cout << "transfers run: " << TransfersRun << ", poll reports: " << PollReports << std::endl;
     const char *params = std::getenv("RC_PARAMS");
     if (!params || !std::strstr(params, "max_success")) {
         EXPECT_GE(TransfersRun, 500);
