@@ -7,6 +7,7 @@
 //
 //   archive_bench [TESTS]    another number of tests
 
+#include "Median.h"
 #include "TestRecords.h"
 #include "WorkDir.h"
 
@@ -40,19 +41,6 @@ constexpr int Batch = 50000;
 const char *const Surnames[] = {"Иванов", "Петров", "Сидоров", "Кузнецов", "Смирнов", "Попов", "Васильев",
                                 "Соколов", "Михайлов", "Новиков", "Федоров", "Морозов", "Волков", "Алексеев",
                                 "Лебедев", "Семенов", "Егоров", "Павлов", "Козлов", "Степанов"};
-
-double MedianMs(const std::function<void()> &action)
-{
-    std::vector<double> times;
-    for (int run = 0; run < Runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        action();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 void Print(const char *name, double ms, double aim)
 {
@@ -105,7 +93,7 @@ void Fill(Archive &archive, int total, const QDateTime &now)
 // The window's search as the operator starts it, up to its first rows shown.
 double Search(TArchF &window, const std::function<void()> &fields)
 {
-    return MedianMs([&] {
+    return MedianMs(Runs, [&] {
         fields();
         window.key_PoiskClick();
         window.GridArch->model()->index(0, 0).data();
@@ -137,7 +125,7 @@ int main(int argc, char **argv)
     std::printf("archive opened in %.1f ms\n", double(reopen.nsecsElapsed()) / 1e6);
 
     TArchF window;
-    Print("archive window opened, first rows shown", MedianMs([&window] {
+    Print("archive window opened, first rows shown", MedianMs(Runs, [&window] {
               window.show();
               window.FormActivate();
               window.GridArch->model()->index(0, 0).data();
@@ -181,7 +169,7 @@ int main(int argc, char **argv)
         }
     }
     int step = 0;
-    Print("a step's insert of 1500 tests", MedianMs([&steps, &step] {
+    Print("a step's insert of 1500 tests", MedianMs(Runs, [&steps, &step] {
               QString error;
               if (!ProgramArchive()->AddRead(steps[size_t(step++)], error))
                   std::fprintf(stderr, "archive_bench: %s\n", qPrintable(error));

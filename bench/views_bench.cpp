@@ -2,6 +2,7 @@
 // valid records), the same for the statistics window, and the searches over
 // that store. Each figure is the median of several runs.
 
+#include "Median.h"
 #include "TestRecords.h"
 #include "WorkDir.h"
 
@@ -24,18 +25,6 @@ namespace {
 constexpr int Runs = 9;
 constexpr int ValidRecords = 1500;
 
-double MedianMs(const std::function<void()> &action)
-{
-    std::vector<double> times;
-    for (int run = 0; run < Runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        action();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // 1500 tests over the last months, spread over the lists and their persons.
 void FillStore(const QDateTime &now)
@@ -68,14 +57,14 @@ int main(int argc, char **argv)
     Report(SaveResults());
 
     TResF results;
-    Print("results window opened on a full store", MedianMs([&results] {
+    Print("results window opened on a full store", MedianMs(Runs, [&results] {
               results.show();
               results.FormActivate();
               results.hide();
           }), 50);
 
     TStatF statistics;
-    Print("statistics window opened on a full store", MedianMs([&statistics] {
+    Print("statistics window opened on a full store", MedianMs(Runs, [&statistics] {
               statistics.show();
               statistics.FormActivate();
               statistics.hide();
@@ -83,14 +72,14 @@ int main(int argc, char **argv)
 
     CurrentList = 3;
     CurrentPerson = 5;
-    Print("person search", MedianMs([] { SearchByPerson(); }), 20);
+    Print("person search", MedianMs(Runs, [] { SearchByPerson(); }), 20);
     BeginYear = 2026;
     BeginMonth = 9;
     BeginDay = 1;
     EndYear = 2026;
     EndMonth = 12;
     EndDay = 31;
-    Print("period search (September to December)", MedianMs([] { SearchByPeriod(); }), 20);
+    Print("period search (September to December)", MedianMs(Runs, [] { SearchByPeriod(); }), 20);
     std::printf("found: %d records of the person's list, %d of the period\n", [] {
         SearchByPerson();
         return FoundCount;
