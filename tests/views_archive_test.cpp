@@ -223,3 +223,23 @@ TEST_F(ArchivedSteps, TheWindowImportsAResultsFileOnce)
         EXPECT_EQ(archive.LabelCount->text(), QStringLiteral("Найдено тестов: 3"));
     }
 }
+
+TEST_F(ArchivedSteps, AStepFromTheFirstRecordAsksTheInstrumentsNumberAgain)
+{
+    ASSERT_TRUE(StartProgramArchive());
+    Open();
+    window.Key_StepInput->click();
+    ASSERT_EQ(ProgramArchive()->Count({.instrument = InstrumentNo}), 44);
+
+    // The memory cleared from the program, then another instrument on the
+    // same port: the step reads it from its first record.
+    ASSERT_TRUE(Report(ForgetInstrumentRecords()));
+    constexpr int Other = 777;
+    FillBuffer(QByteArray::fromHex("0903"));   // 777, low byte first
+    ASSERT_TRUE(WriteMemory(42, 2));
+    FillBuffer(RecordBytes(TestsOfThisMonth(2, 60)) + RecordBytes(EndRecord()));
+    ASSERT_TRUE(WriteMemory(9216, 18));
+    window.Key_StepInput->click();
+    EXPECT_EQ(ProgramArchive()->Count({.instrument = Other}), 2);
+    EXPECT_EQ(ProgramArchive()->Count({.instrument = InstrumentNo}), 44);
+}

@@ -210,7 +210,9 @@ StepReport StepPages(const ReadRecordsFn &read, const ShowSlotsFn &show, std::ve
 {
     StepReport report;
     const StepStart start = BeginStep(read);
-    report.fromFirst = start.fromFirst;
+    // A mark at the first record (a cleared memory, a new file) keeps no
+    // record to tell this instrument from another one.
+    report.fromFirst = start.fromFirst || start.next == 0;
     if (start.fromFirst)
         ReadMark = InstrumentReadMark{};
     if (start.refused) {

@@ -94,7 +94,8 @@ enum class StepEnd {
 
 struct StepReport {
     StepEnd end = StepEnd::EndRecord;
-    bool fromFirst = false;   // read from the first record: the operator chose it, or no place was kept
+    bool fromFirst = false;   // read from the first record: the operator chose it, or no place was kept,
+                              // or the place was the first record
     int stored = 0;
     int earlier = 0;
     int invalid = 0;
