@@ -173,11 +173,23 @@ public:
                           "INSERT INTO tests (instrument, record_index, raw, list_no, person_no, name_id, "
                           "tested, result, read_at, results_file, import_key, import_slot) "
                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING",
-                          error);
+                          error)
+               && Prepare(m_db, m_findRead,
+                          "SELECT 1 FROM tests WHERE import_key IS NULL AND instrument = ? AND record_index = ? "
+                          "AND raw = ?",
+                          error)
+               && Prepare(m_db, m_nextInstrument, "SELECT min(instrument) FROM tests WHERE instrument > ?", error);
     }
 
     bool Add(const TestRow &row, QString &error)
     {
+        const std::optional<bool> readBefore = ReadWithOtherNumber(row, error);
+        if (!readBefore)
+            return false;
+        if (*readBefore) {
+            ++m_added.already;
+            return true;
+        }
         const std::optional<qint64> nameId = NameId(row.listName, row.personName, error);
         if (!nameId)
             return false;
@@ -203,6 +215,8 @@ public:
         m_addName.finish();
         m_findName.finish();
         m_addTest.finish();
+        m_findRead.finish();
+        m_nextInstrument.finish();
         if (!m_db.commit()) {
             error = Reason(m_db.lastError());
             return std::nullopt;
@@ -217,11 +231,67 @@ public:
             m_addName = QSqlQuery();
             m_findName = QSqlQuery();
             m_addTest = QSqlQuery();
+            m_findRead = QSqlQuery();
+            m_nextInstrument = QSqlQuery();
             m_db.rollback();
         }
     }
 
 private:
+    // A step whose instrument did not give its number stores the unknown
+    // number: the same record read before or after with the number is the
+    // same test, not a second one.
+    std::optional<bool> ReadWithOtherNumber(const TestRow &row, QString &error)
+    {
+        if (!row.importKey.isNull())
+            return false;
+        const int instrument = row.instrument.toInt();
+        if (instrument != UnknownInstrument)
+            return ReadAs(UnknownInstrument, row, error);
+        if (!m_instruments && !(m_instruments = ReadInstruments(error)))
+            return std::nullopt;
+        for (int other : *m_instruments) {
+            const std::optional<bool> found = ReadAs(other, row, error);
+            if (!found || *found)
+                return found;
+        }
+        return false;
+    }
+
+    std::optional<bool> ReadAs(int instrument, const TestRow &row, QString &error)
+    {
+        const auto &bytes = row.record.bytes;
+        m_findRead.bindValue(0, instrument);
+        m_findRead.bindValue(1, row.recordIndex);
+        m_findRead.bindValue(2, QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())));
+        if (!m_findRead.exec()) {
+            error = Reason(m_findRead.lastError());
+            return std::nullopt;
+        }
+        const bool found = m_findRead.next();
+        m_findRead.finish();
+        return found;
+    }
+
+    // The known instrument numbers, one index step each.
+    std::optional<std::vector<int>> ReadInstruments(QString &error)
+    {
+        std::vector<int> numbers;
+        for (int after = UnknownInstrument;;) {
+            m_nextInstrument.bindValue(0, after);
+            if (!m_nextInstrument.exec() || !m_nextInstrument.next()) {
+                error = Reason(m_nextInstrument.lastError());
+                return std::nullopt;
+            }
+            const QVariant next = m_nextInstrument.value(0);
+            m_nextInstrument.finish();
+            if (next.isNull())
+                return numbers;
+            after = next.toInt();
+            numbers.push_back(after);
+        }
+    }
+
     std::optional<qint64> NameId(const QString &list, const QString &person, QString &error)
     {
         // A null text would go in as NULL, which the table refuses.
@@ -259,6 +329,9 @@ private:
     QSqlQuery m_addName;
     QSqlQuery m_findName;
     QSqlQuery m_addTest;
+    QSqlQuery m_findRead;
+    QSqlQuery m_nextInstrument;
+    std::optional<std::vector<int>> m_instruments;
     QHash<std::pair<QString, QString>, qint64> m_names;
     ArchiveAdded m_added;
 };

@@ -169,6 +169,35 @@ TEST_F(ArchiveFile, EveryColumnSortsAndTheSearchesUseIndexes)
     }
 }
 
+// A step whose instrument did not give its number (the line lost at its
+// end) stores the record with the unknown number; the record read again with
+// the number, or the other way round, is the same test.
+TEST_F(ArchiveFile, ARecordReadWithAndWithoutTheInstrumentsNumberIsOneTest)
+{
+    struct Case {
+        int first, second;   // instrument numbers of the two reads
+        int added;           // by the second read
+    };
+    const Case cases[] = {
+        {UnknownInstrument, 101, 0},
+        {101, UnknownInstrument, 0},
+        {UnknownInstrument, UnknownInstrument, 0},
+        {101, 202, 1},   // two instruments, one index, the same bytes: two tests
+    };
+    int index = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.first << " then " << c.second);
+        ArchivedTest test = ::Test(KnownTests[0], ++index);
+        test.instrument = c.first;
+        ASSERT_TRUE(archive->AddRead(std::span(&test, 1), error));
+        test.instrument = c.second;
+        const auto again = archive->AddRead(std::span(&test, 1), error);
+        ASSERT_TRUE(again) << error.toStdString();
+        EXPECT_EQ(again->added, c.added);
+        EXPECT_EQ(again->already, 1 - c.added);
+    }
+}
+
 TEST_F(ArchiveFile, AFileImportedTwiceAddsItsTestsOnce)
 {
     // A results file of three tests and an end record, with its list file.
