@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QSqlError>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -141,6 +142,11 @@ bool Prepare(QSqlDatabase &db, QSqlQuery &query, const char *statement, QString 
     return false;
 }
 
+QByteArray RawBytes(const ResultRecord &record)
+{
+    return QByteArray(reinterpret_cast<const char *>(record.bytes.data()), qsizetype(record.bytes.size()));
+}
+
 // One row of the tests table.
 struct TestRow {
     QVariant instrument;
@@ -178,16 +184,21 @@ public:
                           "SELECT 1 FROM tests WHERE import_key IS NULL AND instrument = ? AND record_index = ? "
                           "AND raw = ?",
                           error)
-               && Prepare(m_db, m_nextInstrument, "SELECT min(instrument) FROM tests WHERE instrument > ?", error);
+               && Prepare(m_db, m_nextInstrument, "SELECT min(instrument) FROM tests WHERE instrument > ?", error)
+               && Prepare(m_db, m_claimImported,
+                          "UPDATE tests SET instrument = ?, record_index = ?, import_key = NULL, import_slot = NULL "
+                          "WHERE id = (SELECT id FROM tests WHERE tested = ? AND raw = ? AND results_file = ? "
+                          "AND import_key IS NOT NULL ORDER BY id LIMIT 1)",
+                          error);
     }
 
     bool Add(const TestRow &row, QString &error)
     {
-        const std::optional<bool> readBefore = ReadWithOtherNumber(row, error);
+        const std::optional<bool> readBefore = HoldsRead(row, error);
         if (!readBefore)
             return false;
         if (*readBefore) {
-            ++m_added.already;
+            CountHeld();
             return true;
         }
         const std::optional<qint64> nameId = NameId(row.listName, row.personName, error);
@@ -196,7 +207,7 @@ public:
         const ResultRecord &record = row.record;
         const QVariantList values = {
             row.instrument, row.recordIndex,
-            QByteArray(reinterpret_cast<const char *>(record.bytes.data()), qsizetype(record.bytes.size())),
+            RawBytes(record),
             record.ListNo(), record.PersonNo(), *nameId, TestedNumber(record), record.Result(),
             row.readAt, row.resultsFile, row.importKey, row.importSlot,
         };
@@ -210,6 +221,8 @@ public:
         return true;
     }
 
+    void CountHeld() { ++m_added.already; }
+
     std::optional<ArchiveAdded> Commit(QString &error)
     {
         m_addName.finish();
@@ -217,6 +230,7 @@ public:
         m_addTest.finish();
         m_findRead.finish();
         m_nextInstrument.finish();
+        m_claimImported.finish();
         if (!m_db.commit()) {
             error = Reason(m_db.lastError());
             return std::nullopt;
@@ -233,19 +247,34 @@ public:
             m_addTest = QSqlQuery();
             m_findRead = QSqlQuery();
             m_nextInstrument = QSqlQuery();
+            m_claimImported = QSqlQuery();
             m_db.rollback();
         }
     }
 
 private:
-    // A step whose instrument did not give its number stores the unknown
-    // number: the same record read before or after with the number is the
-    // same test, not a second one.
-    std::optional<bool> ReadWithOtherNumber(const TestRow &row, QString &error)
+    // Whether the archive holds the test of a read row already: read before
+    // as it is now, read with or without the instrument's number, or taken
+    // from its results file before the step read it. Such a taken test
+    // becomes the read one, with the instrument's number and index.
+    std::optional<bool> HoldsRead(const TestRow &row, QString &error)
     {
         if (!row.importKey.isNull())
             return false;
         const int instrument = row.instrument.toInt();
+        std::optional<bool> held = ReadAs(instrument, row, error);
+        if (held && !*held)
+            held = ReadWithOtherNumber(instrument, row, error);
+        if (held && !*held)
+            held = ClaimImported(row, error);
+        return held;
+    }
+
+    // A step whose instrument did not give its number stores the unknown
+    // number: the same record read before or after with the number is the
+    // same test, not a second one.
+    std::optional<bool> ReadWithOtherNumber(int instrument, const TestRow &row, QString &error)
+    {
         if (instrument != UnknownInstrument)
             return ReadAs(UnknownInstrument, row, error);
         if (!m_instruments && !(m_instruments = ReadInstruments(error)))
@@ -260,10 +289,9 @@ private:
 
     std::optional<bool> ReadAs(int instrument, const TestRow &row, QString &error)
     {
-        const auto &bytes = row.record.bytes;
         m_findRead.bindValue(0, instrument);
         m_findRead.bindValue(1, row.recordIndex);
-        m_findRead.bindValue(2, QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())));
+        m_findRead.bindValue(2, RawBytes(row.record));
         if (!m_findRead.exec()) {
             error = Reason(m_findRead.lastError());
             return std::nullopt;
@@ -271,6 +299,19 @@ private:
         const bool found = m_findRead.next();
         m_findRead.finish();
         return found;
+    }
+
+    std::optional<bool> ClaimImported(const TestRow &row, QString &error)
+    {
+        const QVariantList values = {row.instrument, row.recordIndex, TestedNumber(row.record),
+                                     RawBytes(row.record), row.resultsFile};
+        for (int i = 0; i < values.size(); ++i)
+            m_claimImported.bindValue(i, values[i]);
+        if (!m_claimImported.exec()) {
+            error = Reason(m_claimImported.lastError());
+            return std::nullopt;
+        }
+        return m_claimImported.numRowsAffected() > 0;
     }
 
     // The known instrument numbers, one index step each.
@@ -331,19 +372,70 @@ private:
     QSqlQuery m_addTest;
     QSqlQuery m_findRead;
     QSqlQuery m_nextInstrument;
+    QSqlQuery m_claimImported;
     std::optional<std::vector<int>> m_instruments;
     QHash<std::pair<QString, QString>, qint64> m_names;
     ArchiveAdded m_added;
 };
 
-template <class Rows>
-std::optional<ArchiveAdded> AddRows(QSqlDatabase db, const Rows &rows, QString &error)
+// The tests the archive holds from one results file (read into it by steps,
+// or imported from it), as copies of each record's bytes. A file taken again
+// as it grew, or the program's own file, adds only what the archive lacks of
+// it; two tests of the same bytes in the file need two copies.
+class HeldCopies {
+public:
+    bool Load(QSqlDatabase &db, const QString &fileName, const std::vector<TestRow> &rows, QString &error)
+    {
+        if (rows.empty())
+            return true;
+        const auto [first, last] = std::minmax_element(rows.begin(), rows.end(), [](const TestRow &a, const TestRow &b) {
+            return TestedNumber(a.record) < TestedNumber(b.record);
+        });
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!query.prepare(QStringLiteral("SELECT raw FROM tests WHERE tested BETWEEN ? AND ? AND results_file = ?"))) {
+            error = Reason(query.lastError());
+            return false;
+        }
+        query.bindValue(0, TestedNumber(first->record));
+        query.bindValue(1, TestedNumber(last->record));
+        query.bindValue(2, fileName);
+        if (!query.exec()) {
+            error = Reason(query.lastError());
+            return false;
+        }
+        while (query.next())
+            ++m_copies[query.value(0).toByteArray()];
+        return true;
+    }
+
+    // Uses up one copy of `record`; false when none is left.
+    bool Take(const ResultRecord &record)
+    {
+        const auto found = m_copies.find(RawBytes(record));
+        if (found == m_copies.end() || *found == 0)
+            return false;
+        --*found;
+        return true;
+    }
+
+private:
+    QHash<QByteArray, int> m_copies;
+};
+
+std::optional<ArchiveAdded> AddRows(QSqlDatabase db, const std::vector<TestRow> &rows, QString &error,
+                                    const QString &heldFrom = {})
 {
     RowWriter writer(db);
     if (!writer.Begin(error))
         return std::nullopt;
+    HeldCopies held;
+    if (!heldFrom.isEmpty() && !held.Load(db, heldFrom, rows, error))
+        return std::nullopt;
     for (const TestRow &row : rows) {
-        if (!writer.Add(row, error))
+        if (held.Take(row.record))
+            writer.CountHeld();
+        else if (!writer.Add(row, error))
             return std::nullopt;
     }
     return writer.Commit(error);
@@ -532,7 +624,7 @@ std::optional<ArchiveAdded> Archive::Import(const QByteArray &results, const QBy
         row.importSlot = slot;
         rows.push_back(std::move(row));
     }
-    return AddRows(Database(), rows, error);
+    return AddRows(Database(), rows, error, fileName);
 }
 
 int Archive::Count(const ArchiveFilter &filter) const

@@ -3,11 +3,14 @@
 // program's other files. Each test keeps the six bytes the instrument wrote,
 // the names of its list and person as they were when it was read, and where
 // it came from. The results and list files never depend on it: the archive
-// only ever adds to itself.
+// only ever adds to itself, but for a test taken from a results file that a
+// step then reads: it gains the instrument's number and index.
 //
 // Tests read from an instrument are one per (instrument, record index,
 // bytes), so a re-read adds nothing; tests imported from a results file are
-// one per (file content, slot), so importing a file twice adds nothing.
+// one per (file content, slot), so importing a file twice adds nothing, and
+// a file's tests that the archive holds from that same file (by its path)
+// are not added again: the file grown since, or the program's own file.
 
 #include "store/ResultRecord.h"
 
@@ -98,7 +101,8 @@ public:
 
     // Adds the tests of a results file (its whole content), named by the list
     // file's content when there is one (empty otherwise), in one transaction.
-    // A file of another size than a results file adds nothing.
+    // A file of another size than a results file adds nothing. The tests
+    // the archive holds from `fileName` count as held, copy for copy.
     std::optional<ArchiveAdded> Import(const QByteArray &results, const QByteArray &lists, const QString &fileName,
                                        const QDateTime &now, QString &error);
 

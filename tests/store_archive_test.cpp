@@ -223,15 +223,17 @@ TEST_F(ArchiveFile, AFileImportedTwiceAddsItsTestsOnce)
     EXPECT_EQ(second->added, 0);
     EXPECT_EQ(second->already, 3);
 
-    // Another content is another file; a file of another size is none.
+    // Another content at the same place is the file changed: only its new
+    // test goes in. A file of another size is none.
     results[61] = char(8);
     const auto changed = archive->Import(results, {}, QStringLiteral("/old/orbisk_a.dat"), ReadAt, error);
     ASSERT_TRUE(changed);
-    EXPECT_EQ(changed->added, 3);
+    EXPECT_EQ(changed->added, 1);
+    EXPECT_EQ(changed->already, 2);
     EXPECT_FALSE(archive->Import(results.left(100), {}, {}, ReadAt, error));
-    EXPECT_EQ(archive->Count(), 6);
+    EXPECT_EQ(archive->Count(), 4);
     const std::vector<StatEntry> entries = ArchiveEntries(*archive, {.list = 2}, ArchTested, Qt::AscendingOrder);
-    ASSERT_EQ(entries.size(), 4u);
+    ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[0].ListText, QStringLiteral("Смена2"));
     EXPECT_EQ(entries[0].DateKey, DateKeyOf(2026, 12, 8));
     EXPECT_EQ(entries[0].TimeKey, 10 * 64);

@@ -243,3 +243,61 @@ TEST_F(ArchivedSteps, AStepFromTheFirstRecordAsksTheInstrumentsNumberAgain)
     EXPECT_EQ(ProgramArchive()->Count({.instrument = Other}), 2);
     EXPECT_EQ(ProgramArchive()->Count({.instrument = InstrumentNo}), 44);
 }
+
+// A step whose archive write failed stored its tests in the results file
+// only; the next run's archive takes what it lacks of that file, and the
+// current file imported again adds nothing.
+TEST_F(ArchivedSteps, TheNextRunArchivesWhatAFailedWriteLeftOut)
+{
+    ASSERT_TRUE(StartProgramArchive());
+    {
+        QSqlDatabase blocker = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("blocker"));
+        blocker.setDatabaseName(ArchiveFileName);
+        ASSERT_TRUE(blocker.open());
+        ASSERT_TRUE(QSqlQuery(blocker).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        Open();
+        window.Key_StepInput->click();
+        ASSERT_EQ(ProgramArchive(), nullptr);
+        QSqlQuery(blocker).exec(QStringLiteral("ROLLBACK"));
+        blocker.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("blocker"));
+    window.Key_ExitClick();
+
+    ASSERT_TRUE(StartProgramArchive());
+    EXPECT_EQ(ProgramArchive()->Count(), 44);
+    FillBuffer(RecordBytes(TestsOfThisMonth(3, 45)) + RecordBytes(EndRecord()));
+    ASSERT_TRUE(WriteMemory(9216 + 6 * 45, 24));
+    Open();
+    window.Key_StepInput->click();
+    window.Key_ExitClick();
+    EXPECT_EQ(ProgramArchive()->Count(), 47);
+
+    SaveFileAnswer answer(rig.dir.file(ResultsFileName));
+    TArchF archive;
+    archive.show();
+    archive.FormActivate();
+    rig.messages.clear();
+    archive.Key_Import->click();
+    EXPECT_EQ(rig.messages.texts(), QStringList{QStringLiteral("Добавлено в архив тестов: 0.\nУже были в архиве: 47.")});
+    EXPECT_EQ(ProgramArchive()->Count(), 47);
+}
+
+// Tests the archive took from the results file (a new archive beside an old
+// file) are the same tests when "Старт" reads the instrument again: they are
+// not added twice, and they gain the instrument's number.
+TEST_F(ArchivedSteps, TestsTakenFromTheFileAreNotReadIntoTheArchiveAgain)
+{
+    Open();
+    window.Key_StepInput->click();
+    window.Key_ExitClick();
+    ASSERT_TRUE(StartProgramArchive());
+    ASSERT_EQ(ProgramArchive()->Count(), 44);
+
+    Open();
+    MessageRecorder yes(QMessageBox::Yes);
+    window.Key_InputStart->click();
+    window.Key_StepInput->click();
+    EXPECT_EQ(ProgramArchive()->Count(), 44);
+    EXPECT_EQ(ProgramArchive()->Count({.instrument = InstrumentNo}), 44);
+}

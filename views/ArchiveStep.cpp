@@ -58,8 +58,9 @@ QString ArchiveTroubleText(const QString &reason)
 
 namespace {
 
-// A new archive starts with the tests of the results file beside it, named
-// by the list file as it is now.
+// The archive takes what it lacks of the results file beside it (all of it
+// when the archive is new; the tests of steps whose archive write failed),
+// named by the list file as it is now.
 void TakeResultsFile(Archive &archive)
 {
     QFile results(QString::fromLatin1(ResultsFileName));
@@ -77,15 +78,13 @@ void TakeResultsFile(Archive &archive)
 bool StartProgramArchive()
 {
     Known.reset();
-    const bool isNew = !QFileInfo::exists(QString::fromLatin1(ArchiveFileName));
     if (const std::optional<QString> trouble = OpenProgramArchive()) {
         OnTestsTaken = {};
         ShowWarning(ArchiveTroubleText(*trouble));
         return false;
     }
     OnTestsTaken = ArchiveTakenTests;
-    if (isNew)
-        TakeResultsFile(*ProgramArchive());
+    TakeResultsFile(*ProgramArchive());
     return true;
 }
 

@@ -10,8 +10,8 @@
 #include <QString>
 #include <vector>
 
-// Opens the archive of the program's folder and lets the steps feed it; a
-// new archive starts with the tests of the results file beside it. A
+// Opens the archive of the program's folder and lets the steps feed it; it
+// starts by taking what it lacks of the results file beside it. A
 // file that cannot be used is named in one warning, and the program goes on
 // without the archive. False then.
 bool StartProgramArchive();
