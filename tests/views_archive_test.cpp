@@ -301,3 +301,32 @@ TEST_F(ArchivedSteps, TestsTakenFromTheFileAreNotReadIntoTheArchiveAgain)
     EXPECT_EQ(ProgramArchive()->Count(), 44);
     EXPECT_EQ(ProgramArchive()->Count({.instrument = InstrumentNo}), 44);
 }
+
+// "Экспорт" writes the tests the window found and shows, not what the search
+// fields hold since: every found row (more than one fetch), and no other.
+TEST_F(ArchivedSteps, TheExportWritesTheTestsFound)
+{
+    ASSERT_TRUE(StartProgramArchive());
+    std::vector<ArchivedTest> tests;
+    for (int i = 0; i < 600; ++i) {
+        const ResultRecord record = TestRecord(1, i % 2, Now.addSecs(-60 * i));
+        tests.push_back(TestWithNames(record, ToCp1251(QStringLiteral("Цех")),
+                                      ToCp1251(i % 2 ? QStringLiteral("Петров") : QStringLiteral("Иванов"))));
+        tests.back().recordIndex = i;
+        tests.back().readAt = Now;
+        tests.back().resultsFile = QStringLiteral("orbisk_a.dat");
+    }
+    QString error;
+    ASSERT_TRUE(ProgramArchive()->AddRead(tests, error));
+    TArchF archive;
+    archive.show();
+    archive.FormActivate();
+    archive.edit_Name->setText(QStringLiteral("иванов"));
+    archive.key_PoiskClick();
+    archive.edit_Name->setText(QStringLiteral("петров ж"));   // typed, not searched
+    SaveFileAnswer answer(QStringLiteral("found.csv"));
+    archive.Key_Export->click();
+    const QStringList lines = QString::fromUtf8(ReadWholeFile(QStringLiteral("found.csv"))).split('\n');
+    EXPECT_EQ(lines.filter(QStringLiteral("Иванов")).size(), 300);
+    EXPECT_EQ(lines.size(), 300 + 2);   // the header and the end of the last line
+}

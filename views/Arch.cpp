@@ -242,8 +242,10 @@ void TArchF::key_PoiskClick()
 
 void TArchF::Key_ExportClick()
 {
+    // The tests found, as shown: fields changed since the search do not count.
     if (const Archive *archive = ProgramArchive())
-        ExportToSpreadsheet(this, ArchiveEntries(*archive, Filter(), m_model->SortColumn(), m_model->SortOrder()));
+        ExportToSpreadsheet(this, ArchiveEntries(*archive, m_model->Filter(), m_model->SortColumn(),
+                                                 m_model->SortOrder()));
 }
 
 void TArchF::Key_ImportClick()

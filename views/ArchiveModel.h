@@ -17,6 +17,7 @@ public:
     // Shows what `filter` finds in `archive`; nothing without an archive.
     void Show(const Archive *archive, const ArchiveFilter &filter);
     void sort(int column, Qt::SortOrder order) override;
+    const ArchiveFilter &Filter() const { return m_filter; }
     int SortColumn() const { return m_column; }
     Qt::SortOrder SortOrder() const { return m_order; }
 
