@@ -330,3 +330,35 @@ TEST_F(ArchivedSteps, TheExportWritesTheTestsFound)
     EXPECT_EQ(lines.filter(QStringLiteral("Иванов")).size(), 300);
     EXPECT_EQ(lines.size(), 300 + 2);   // the header and the end of the last line
 }
+
+// An archive that cannot take the tests of the results file it lacks (its
+// writes refused) could not claim to hold them all: it is named once and
+// closed, and the step stores as before.
+TEST_F(ArchivedSteps, AnArchiveThatCannotTakeTheResultsFileIsClosed)
+{
+    ASSERT_TRUE(StartProgramArchive());
+    StopProgramArchive();
+    {
+        QSqlDatabase side = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("side"));
+        side.setDatabaseName(ArchiveFileName);
+        ASSERT_TRUE(side.open());
+        ASSERT_TRUE(QSqlQuery(side).exec(QStringLiteral(
+            "CREATE TRIGGER refuse BEFORE INSERT ON tests BEGIN SELECT RAISE(ABORT, 'disk full'); END")));
+        side.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("side"));
+    Open();
+    window.Key_StepInput->click();
+    window.Key_ExitClick();
+
+    rig.messages.clear();
+    EXPECT_FALSE(StartProgramArchive());
+    EXPECT_EQ(ProgramArchive(), nullptr);
+    EXPECT_EQ(rig.messages.texts().filter(ArchiveFileName).size(), 1);
+    FillBuffer(RecordBytes(TestsOfThisMonth(3, 45)) + RecordBytes(EndRecord()));
+    ASSERT_TRUE(WriteMemory(9216 + 6 * 45, 24));
+    Open();
+    window.Key_StepInput->click();
+    EXPECT_EQ(ResultCount, 47);
+    EXPECT_EQ(rig.messages.texts().filter(ArchiveFileName).size(), 1);
+}

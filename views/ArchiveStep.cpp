@@ -61,16 +61,24 @@ namespace {
 // The archive takes what it lacks of the results file beside it (all of it
 // when the archive is new; the tests of steps whose archive write failed),
 // named by the list file as it is now.
-void TakeResultsFile(Archive &archive)
+// False, with its warning, when the archive could not take them: it then
+// cannot claim to hold every test of the file. A file that is no results
+// file is the results window's to name.
+bool TakeResultsFile(Archive &archive)
 {
     QFile results(QString::fromLatin1(ResultsFileName));
     if (!results.open(QIODevice::ReadOnly))
-        return;
+        return true;
+    const QByteArray resultBytes = results.readAll();
+    if (resultBytes.size() != ResultsFileSize)
+        return true;
     QFile lists(QString::fromLatin1(ListFileName));
     const QByteArray listBytes = lists.open(QIODevice::ReadOnly) ? lists.readAll() : QByteArray();
     QString error;
-    if (!archive.Import(results.readAll(), listBytes, QFileInfo(results).absoluteFilePath(), PcNow(), error))
-        ShowWarning(ArchiveTroubleText(error));
+    if (archive.Import(resultBytes, listBytes, QFileInfo(results).absoluteFilePath(), PcNow(), error))
+        return true;
+    ShowWarning(ArchiveTroubleText(error));
+    return false;
 }
 
 } // namespace
@@ -83,8 +91,11 @@ bool StartProgramArchive()
         ShowWarning(ArchiveTroubleText(*trouble));
         return false;
     }
+    if (!TakeResultsFile(*ProgramArchive())) {
+        StopProgramArchive();
+        return false;
+    }
     OnTestsTaken = ArchiveTakenTests;
-    TakeResultsFile(*ProgramArchive());
     return true;
 }
 
