@@ -180,15 +180,13 @@ public:
                           "tested, result, read_at, results_file, import_key, import_slot) "
                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING",
                           error)
-               && Prepare(m_db, m_findRead,
-                          "SELECT 1 FROM tests WHERE import_key IS NULL AND instrument = ? AND record_index = ? "
-                          "AND raw = ?",
+               && Prepare(m_db, m_sameMinute,
+                          "SELECT id, instrument, record_index, raw, results_file, import_key IS NULL FROM tests "
+                          "WHERE tested = ?",
                           error)
-               && Prepare(m_db, m_nextInstrument, "SELECT min(instrument) FROM tests WHERE instrument > ?", error)
                && Prepare(m_db, m_claimImported,
                           "UPDATE tests SET instrument = ?, record_index = ?, import_key = NULL, import_slot = NULL "
-                          "WHERE id = (SELECT id FROM tests WHERE tested = ? AND raw = ? AND results_file = ? "
-                          "AND import_key IS NOT NULL ORDER BY id LIMIT 1)",
+                          "WHERE id = ?",
                           error);
     }
 
@@ -206,9 +204,7 @@ public:
             return false;
         const ResultRecord &record = row.record;
         const QVariantList values = {
-            row.instrument, row.recordIndex,
-            RawBytes(record),
-            record.ListNo(), record.PersonNo(), *nameId, TestedNumber(record), record.Result(),
+            row.instrument, row.recordIndex, RawBytes(record), record.ListNo(), record.PersonNo(), *nameId, TestedNumber(record), record.Result(),
             row.readAt, row.resultsFile, row.importKey, row.importSlot,
         };
         for (int i = 0; i < values.size(); ++i)
@@ -228,8 +224,7 @@ public:
         m_addName.finish();
         m_findName.finish();
         m_addTest.finish();
-        m_findRead.finish();
-        m_nextInstrument.finish();
+        m_sameMinute.finish();
         m_claimImported.finish();
         if (!m_db.commit()) {
             error = Reason(m_db.lastError());
@@ -245,8 +240,7 @@ public:
             m_addName = QSqlQuery();
             m_findName = QSqlQuery();
             m_addTest = QSqlQuery();
-            m_findRead = QSqlQuery();
-            m_nextInstrument = QSqlQuery();
+            m_sameMinute = QSqlQuery();
             m_claimImported = QSqlQuery();
             m_db.rollback();
         }
@@ -254,83 +248,50 @@ public:
 
 private:
     // Whether the archive holds the test of a read row already: read before
-    // as it is now, read with or without the instrument's number, or taken
-    // from its results file before the step read it. Such a taken test
-    // becomes the read one, with the instrument's number and index.
+    // (with the instrument's number, or while it was unknown: either way
+    // round it is the same record), or taken from its results file before
+    // the step read it. Such a taken test becomes the read one, with the
+    // instrument's number and index. The tests of one minute are few.
     std::optional<bool> HoldsRead(const TestRow &row, QString &error)
     {
         if (!row.importKey.isNull())
             return false;
         const int instrument = row.instrument.toInt();
-        std::optional<bool> held = ReadAs(instrument, row, error);
-        if (held && !*held)
-            held = ReadWithOtherNumber(instrument, row, error);
-        if (held && !*held)
-            held = ClaimImported(row, error);
-        return held;
+        const QByteArray raw = RawBytes(row.record);
+        m_sameMinute.bindValue(0, TestedNumber(row.record));
+        if (!m_sameMinute.exec()) {
+            error = Reason(m_sameMinute.lastError());
+            return std::nullopt;
+        }
+        std::optional<qint64> taken;
+        bool read = false;
+        while (!read && m_sameMinute.next()) {
+            if (m_sameMinute.value(3).toByteArray() != raw)
+                continue;
+            const int other = m_sameMinute.value(1).toInt();
+            if (m_sameMinute.value(5).toBool())
+                read = m_sameMinute.value(2).toInt() == row.recordIndex
+                       && (other == instrument || other == UnknownInstrument || instrument == UnknownInstrument);
+            else if (!taken && m_sameMinute.value(4).toString() == row.resultsFile)
+                taken = m_sameMinute.value(0).toLongLong();
+        }
+        m_sameMinute.finish();
+        if (read || !taken)
+            return read;
+        if (!Claim(*taken, row, error))
+            return std::nullopt;
+        return true;
     }
 
-    // A step whose instrument did not give its number stores the unknown
-    // number: the same record read before or after with the number is the
-    // same test, not a second one.
-    std::optional<bool> ReadWithOtherNumber(int instrument, const TestRow &row, QString &error)
+    bool Claim(qint64 id, const TestRow &row, QString &error)
     {
-        if (instrument != UnknownInstrument)
-            return ReadAs(UnknownInstrument, row, error);
-        if (!m_instruments && !(m_instruments = ReadInstruments(error)))
-            return std::nullopt;
-        for (int other : *m_instruments) {
-            const std::optional<bool> found = ReadAs(other, row, error);
-            if (!found || *found)
-                return found;
-        }
+        m_claimImported.bindValue(0, row.instrument);
+        m_claimImported.bindValue(1, row.recordIndex);
+        m_claimImported.bindValue(2, id);
+        if (m_claimImported.exec())
+            return true;
+        error = Reason(m_claimImported.lastError());
         return false;
-    }
-
-    std::optional<bool> ReadAs(int instrument, const TestRow &row, QString &error)
-    {
-        m_findRead.bindValue(0, instrument);
-        m_findRead.bindValue(1, row.recordIndex);
-        m_findRead.bindValue(2, RawBytes(row.record));
-        if (!m_findRead.exec()) {
-            error = Reason(m_findRead.lastError());
-            return std::nullopt;
-        }
-        const bool found = m_findRead.next();
-        m_findRead.finish();
-        return found;
-    }
-
-    std::optional<bool> ClaimImported(const TestRow &row, QString &error)
-    {
-        const QVariantList values = {row.instrument, row.recordIndex, TestedNumber(row.record),
-                                     RawBytes(row.record), row.resultsFile};
-        for (int i = 0; i < values.size(); ++i)
-            m_claimImported.bindValue(i, values[i]);
-        if (!m_claimImported.exec()) {
-            error = Reason(m_claimImported.lastError());
-            return std::nullopt;
-        }
-        return m_claimImported.numRowsAffected() > 0;
-    }
-
-    // The known instrument numbers, one index step each.
-    std::optional<std::vector<int>> ReadInstruments(QString &error)
-    {
-        std::vector<int> numbers;
-        for (int after = UnknownInstrument;;) {
-            m_nextInstrument.bindValue(0, after);
-            if (!m_nextInstrument.exec() || !m_nextInstrument.next()) {
-                error = Reason(m_nextInstrument.lastError());
-                return std::nullopt;
-            }
-            const QVariant next = m_nextInstrument.value(0);
-            m_nextInstrument.finish();
-            if (next.isNull())
-                return numbers;
-            after = next.toInt();
-            numbers.push_back(after);
-        }
     }
 
     std::optional<qint64> NameId(const QString &list, const QString &person, QString &error)
@@ -370,10 +331,8 @@ private:
     QSqlQuery m_addName;
     QSqlQuery m_findName;
     QSqlQuery m_addTest;
-    QSqlQuery m_findRead;
-    QSqlQuery m_nextInstrument;
+    QSqlQuery m_sameMinute;
     QSqlQuery m_claimImported;
-    std::optional<std::vector<int>> m_instruments;
     QHash<std::pair<QString, QString>, qint64> m_names;
     ArchiveAdded m_added;
 };
