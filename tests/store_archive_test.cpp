@@ -239,6 +239,40 @@ TEST_F(ArchiveFile, AFileImportedTwiceAddsItsTestsOnce)
     EXPECT_EQ(entries[0].TimeKey, 10 * 64);
 }
 
+// A results file's tests that a step read into it are held, and its tests
+// taken are held when a step reads them: each copy of the same bytes (one
+// person retested within a minute) once.
+TEST_F(ArchiveFile, AFilesTestsReadIntoItByAStepAreHeldCopyForCopy)
+{
+    ArchivedTest read = ::Test(KnownTests[1], 0);
+    read.resultsFile = QStringLiteral("/folder/orbisk_a.dat");
+    ASSERT_TRUE(archive->AddRead(std::span(&read, 1), error));
+    const std::vector<ResultRecord> records = {read.record, TestRecord(0, 0, ReadAt), read.record};
+    QByteArray results(ResultsFileSize, '\0');
+    results[0] = char(records.size());
+    results.replace(60, int(records.size()) * 6, RecordBytes(records));
+
+    const auto taken = archive->Import(results, {}, read.resultsFile, ReadAt, error);
+    ASSERT_TRUE(taken) << error.toStdString();
+    EXPECT_EQ(taken->added, 2);
+    EXPECT_EQ(taken->already, 1);
+    EXPECT_EQ(archive->Count(), 3);
+
+    // The second copy read later: into another file it is another test; into
+    // this one it is the copy taken, which gains the instrument's number.
+    for (const char *file : {"/other/orbisk_a.dat", "/folder/orbisk_a.dat"}) {
+        read.resultsFile = QString::fromLatin1(file);
+        ++read.recordIndex;
+        ASSERT_TRUE(archive->AddRead(std::span(&read, 1), error));
+    }
+    EXPECT_EQ(archive->Count({.instrument = read.instrument}), 3);
+    QStringList files;
+    for (QSqlQuery query = archive->Select({}, ArchResultsFile, Qt::AscendingOrder, true); query.next();)
+        files << query.value(ArchResultsFile).toString();
+    EXPECT_EQ(files, QStringList({"/folder/orbisk_a.dat", "/folder/orbisk_a.dat", "/folder/orbisk_a.dat",
+                                  "/other/orbisk_a.dat"}));
+}
+
 TEST(ArchiveOpen, AFileThatCannotBeUsedIsNamedAndLeftAsItWas)
 {
     ScopedWorkDir dir;
