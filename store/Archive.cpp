@@ -204,8 +204,8 @@ public:
             return false;
         const ResultRecord &record = row.record;
         const QVariantList values = {
-            row.instrument, row.recordIndex, RawBytes(record), record.ListNo(), record.PersonNo(), *nameId, TestedNumber(record), record.Result(),
-            row.readAt, row.resultsFile, row.importKey, row.importSlot,
+            row.instrument, row.recordIndex, RawBytes(record), record.ListNo(), record.PersonNo(), *nameId,
+            TestedNumber(record), record.Result(), row.readAt, row.resultsFile, row.importKey, row.importSlot,
         };
         for (int i = 0; i < values.size(); ++i)
             m_addTest.bindValue(i, values[i]);
@@ -347,7 +347,7 @@ public:
     {
         if (rows.empty())
             return true;
-        const auto [first, last] = std::minmax_element(rows.begin(), rows.end(), [](const TestRow &a, const TestRow &b) {
+        const auto [first, last] = std::minmax_element(rows.begin(), rows.end(), [](const auto &a, const auto &b) {
             return TestedNumber(a.record) < TestedNumber(b.record);
         });
         QSqlQuery query(db);

@@ -279,7 +279,8 @@ TEST_F(ArchivedSteps, TheNextRunArchivesWhatAFailedWriteLeftOut)
     archive.FormActivate();
     rig.messages.clear();
     archive.Key_Import->click();
-    EXPECT_EQ(rig.messages.texts(), QStringList{QStringLiteral("Добавлено в архив тестов: 0.\nУже были в архиве: 47.")});
+    EXPECT_EQ(rig.messages.texts(),
+              QStringList{QStringLiteral("Добавлено в архив тестов: 0.\nУже были в архиве: 47.")});
     EXPECT_EQ(ProgramArchive()->Count(), 47);
 }
 

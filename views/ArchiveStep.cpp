@@ -60,10 +60,9 @@ namespace {
 
 // The archive takes what it lacks of the results file beside it (all of it
 // when the archive is new; the tests of steps whose archive write failed),
-// named by the list file as it is now.
-// False, with its warning, when the archive could not take them: it then
-// cannot claim to hold every test of the file. A file that is no results
-// file is the results window's to name.
+// named by the list file as it is now. False, with its warning, when it
+// could not: it then cannot claim to hold every test of the file. A file
+// that is no results file is the results window's to name.
 bool TakeResultsFile(Archive &archive)
 {
     QFile results(QString::fromLatin1(ResultsFileName));
