@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QSqlError>
 #include <QVariant>
@@ -142,6 +143,13 @@ bool Prepare(QSqlDatabase &db, QSqlQuery &query, const char *statement, QString 
     return false;
 }
 
+// A results file is known by its name: the program's folder may move, and
+// its orbisk_a.dat with it.
+QString FileNameOf(const QString &path)
+{
+    return QFileInfo(path).fileName();
+}
+
 QByteArray RawBytes(const ResultRecord &record)
 {
     return QByteArray(reinterpret_cast<const char *>(record.bytes.data()), qsizetype(record.bytes.size()));
@@ -272,7 +280,7 @@ private:
             if (m_sameMinute.value(5).toBool())
                 read = m_sameMinute.value(2).toInt() == row.recordIndex
                        && (other == instrument || other == UnknownInstrument || instrument == UnknownInstrument);
-            else if (!taken && m_sameMinute.value(4).toString() == row.resultsFile)
+            else if (!taken && FileNameOf(m_sameMinute.value(4).toString()) == FileNameOf(row.resultsFile))
                 taken = m_sameMinute.value(0).toLongLong();
         }
         m_sameMinute.finish();
@@ -352,19 +360,21 @@ public:
         });
         QSqlQuery query(db);
         query.setForwardOnly(true);
-        if (!query.prepare(QStringLiteral("SELECT raw FROM tests WHERE tested BETWEEN ? AND ? AND results_file = ?"))) {
+        if (!query.prepare(QStringLiteral("SELECT raw, results_file FROM tests WHERE tested BETWEEN ? AND ?"))) {
             error = Reason(query.lastError());
             return false;
         }
         query.bindValue(0, TestedNumber(first->record));
         query.bindValue(1, TestedNumber(last->record));
-        query.bindValue(2, fileName);
         if (!query.exec()) {
             error = Reason(query.lastError());
             return false;
         }
-        while (query.next())
-            ++m_copies[query.value(0).toByteArray()];
+        const QString name = FileNameOf(fileName);
+        while (query.next()) {
+            if (FileNameOf(query.value(1).toString()) == name)
+                ++m_copies[query.value(0).toByteArray()];
+        }
         return true;
     }
 

@@ -9,8 +9,9 @@
 // Tests read from an instrument are one per (instrument, record index,
 // bytes), so a re-read adds nothing; tests imported from a results file are
 // one per (file content, slot), so importing a file twice adds nothing, and
-// a file's tests that the archive holds from that same file (by its path)
-// are not added again: the file grown since, or the program's own file.
+// a file's tests that the archive holds from a file of that name are not
+// added again: the file grown since, or the program's own file, wherever
+// its folder went. Copies under another name are other files.
 
 #include "store/ResultRecord.h"
 
@@ -102,7 +103,8 @@ public:
     // Adds the tests of a results file (its whole content), named by the list
     // file's content when there is one (empty otherwise), in one transaction.
     // A file of another size than a results file adds nothing. The tests
-    // the archive holds from `fileName` count as held, copy for copy.
+    // the archive holds from a file of the name of `fileName` count as held,
+    // copy for copy.
     std::optional<ArchiveAdded> Import(const QByteArray &results, const QByteArray &lists, const QString &fileName,
                                        const QDateTime &now, QString &error);
 

@@ -239,9 +239,9 @@ TEST_F(ArchiveFile, AFileImportedTwiceAddsItsTestsOnce)
     EXPECT_EQ(entries[0].TimeKey, 10 * 64);
 }
 
-// A results file's tests that a step read into it are held, and its tests
-// taken are held when a step reads them: each copy of the same bytes (one
-// person retested within a minute) once.
+// A results file's tests that a step read into it are held (its folder
+// moved since), and its tests taken are held when a step reads them: each
+// copy of the same bytes (one person retested within a minute) once.
 TEST_F(ArchiveFile, AFilesTestsReadIntoItByAStepAreHeldCopyForCopy)
 {
     ArchivedTest read = ::Test(KnownTests[1], 0);
@@ -252,7 +252,7 @@ TEST_F(ArchiveFile, AFilesTestsReadIntoItByAStepAreHeldCopyForCopy)
     results[0] = char(records.size());
     results.replace(60, int(records.size()) * 6, RecordBytes(records));
 
-    const auto taken = archive->Import(results, {}, read.resultsFile, ReadAt, error);
+    const auto taken = archive->Import(results, {}, QStringLiteral("/moved/orbisk_a.dat"), ReadAt, error);
     ASSERT_TRUE(taken) << error.toStdString();
     EXPECT_EQ(taken->added, 2);
     EXPECT_EQ(taken->already, 1);
@@ -260,7 +260,7 @@ TEST_F(ArchiveFile, AFilesTestsReadIntoItByAStepAreHeldCopyForCopy)
 
     // The second copy read later: into another file it is another test; into
     // this one it is the copy taken, which gains the instrument's number.
-    for (const char *file : {"/other/orbisk_a.dat", "/folder/orbisk_a.dat"}) {
+    for (const char *file : {"/folder/other.dat", "/moved/orbisk_a.dat"}) {
         read.resultsFile = QString::fromLatin1(file);
         ++read.recordIndex;
         ASSERT_TRUE(archive->AddRead(std::span(&read, 1), error));
@@ -269,8 +269,8 @@ TEST_F(ArchiveFile, AFilesTestsReadIntoItByAStepAreHeldCopyForCopy)
     QStringList files;
     for (QSqlQuery query = archive->Select({}, ArchResultsFile, Qt::AscendingOrder, true); query.next();)
         files << query.value(ArchResultsFile).toString();
-    EXPECT_EQ(files, QStringList({"/folder/orbisk_a.dat", "/folder/orbisk_a.dat", "/folder/orbisk_a.dat",
-                                  "/other/orbisk_a.dat"}));
+    EXPECT_EQ(files, QStringList({"/folder/orbisk_a.dat", "/folder/other.dat", "/moved/orbisk_a.dat",
+                                  "/moved/orbisk_a.dat"}));
 }
 
 TEST(ArchiveOpen, AFileThatCannotBeUsedIsNamedAndLeftAsItWas)
