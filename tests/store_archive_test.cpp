@@ -260,7 +260,7 @@ TEST_F(ArchiveFile, AFilesTestsReadIntoItByAStepAreHeldCopyForCopy)
 
     // The second copy read later: into another file it is another test; into
     // this one it is the copy taken, which gains the instrument's number.
-    for (const char *file : {"/folder/other.dat", "/moved/orbisk_a.dat"}) {
+    for (const char *file : {"/folder/other.dat", "/folder/orbisk_a.dat"}) {
         read.resultsFile = QString::fromLatin1(file);
         ++read.recordIndex;
         ASSERT_TRUE(archive->AddRead(std::span(&read, 1), error));
