@@ -9,9 +9,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QSqlError>
 #include <QVariant>
-#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -351,29 +351,30 @@ private:
 // it; two tests of the same bytes in the file need two copies.
 class HeldCopies {
 public:
+    // Looks the file's tests up minute by minute: a file may span years of
+    // a large archive, a minute holds few tests.
     bool Load(QSqlDatabase &db, const QString &fileName, const std::vector<TestRow> &rows, QString &error)
     {
-        if (rows.empty())
-            return true;
-        const auto [first, last] = std::minmax_element(rows.begin(), rows.end(), [](const auto &a, const auto &b) {
-            return TestedNumber(a.record) < TestedNumber(b.record);
-        });
+        QSet<qint64> minutes;
+        for (const TestRow &row : rows)
+            minutes.insert(TestedNumber(row.record));
         QSqlQuery query(db);
         query.setForwardOnly(true);
-        if (!query.prepare(QStringLiteral("SELECT raw, results_file FROM tests WHERE tested BETWEEN ? AND ?"))) {
-            error = Reason(query.lastError());
-            return false;
-        }
-        query.bindValue(0, TestedNumber(first->record));
-        query.bindValue(1, TestedNumber(last->record));
-        if (!query.exec()) {
+        if (!query.prepare(QStringLiteral("SELECT raw, results_file FROM tests WHERE tested = ?"))) {
             error = Reason(query.lastError());
             return false;
         }
         const QString name = FileNameOf(fileName);
-        while (query.next()) {
-            if (FileNameOf(query.value(1).toString()) == name)
-                ++m_copies[query.value(0).toByteArray()];
+        for (const qint64 minute : minutes) {
+            query.bindValue(0, minute);
+            if (!query.exec()) {
+                error = Reason(query.lastError());
+                return false;
+            }
+            while (query.next()) {
+                if (FileNameOf(query.value(1).toString()) == name)
+                    ++m_copies[query.value(0).toByteArray()];
+            }
         }
         return true;
     }
