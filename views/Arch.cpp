@@ -92,6 +92,8 @@ TArchF::TArchF(QWidget *parent) : QDialog(parent)
     GridArch->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GridArch->verticalHeader()->setDefaultSectionSize(GridArch->fontMetrics().height() + 4);
     GridArch->horizontalHeader()->setSortIndicator(ArchTested, Qt::DescendingOrder);
+    // The file's name column takes the room left, so its title shows whole.
+    GridArch->horizontalHeader()->setStretchLastSection(true);
     // The header has its sections once the first search has run.
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
         if (m_model->columnCount() != ArchColumnCount || m_widthsSet)
