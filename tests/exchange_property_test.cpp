@@ -235,6 +235,8 @@ private:
         if (m_fast && m_lastReplyAt && m_time.Now() - *m_lastReplyAt < FastExchangeGuardMs)
             ++m_guardBreaches;
         m_mostSendings = std::max(m_mostSendings, ++m_sendingsOf[frame]);
+        // A request drops what was handed over before it.
+        m_cut.open = m_cut.open && !m_cut.handedOver;
         const Fault fault = m_faults.empty() ? Fault{} : m_faults[m_sendings++ % m_faults.size()];
         if (fault.kind == Fault::Unplug)
             m_unplugged = true;
@@ -260,7 +262,13 @@ private:
         case Fault::WrongLength: reply[1] ^= 0x02; break;
         case Fault::WrongCommand: reply[2] ^= 0x04; break;
         case Fault::Cut: reply.resize(at); break;
-        case Fault::NoiseBefore: reply.insert(reply.begin(), fault.noise.begin(), fault.noise.end()); break;
+        case Fault::NoiseBefore:
+            // Replies carry no checksum: stray bytes that make up the length
+            // of a reply cut short change its data unseen, past what any
+            // check of the protocol can tell. The line does not do that.
+            if (!m_cut.open)
+                reply.insert(reply.begin(), fault.noise.begin(), fault.noise.end());
+            break;
         case Fault::NoiseAfter: reply.insert(reply.end(), fault.noise.begin(), fault.noise.end()); break;
         case Fault::NoiseInHeader: {
             // Into the bytes the reply is held to: behind them it passes unseen.
@@ -271,18 +279,20 @@ private:
         case Fault::Late: when += fault.gapMs; break;
         default: break;
         }
+        m_cut = {fault.kind == Fault::Cut, false, false, m_cut.serial + 1};
         if (fault.kind == Fault::Split) {
             Arrive(Bytes(reply.begin(), reply.begin() + at), when);
             Arrive(Bytes(reply.begin() + at, reply.end()), when + fault.gapMs);
             return;
         }
-        Arrive(reply, when);
+        Arrive(reply, when, m_cut.open ? m_cut.serial : 0);
         if (fault.kind == Fault::Copy)
             Arrive(reply, when + fault.gapMs);
     }
 
     void Deliver(const Bytes &bytes)
     {
+        m_cut.handedOver = m_cut.onLine;
         m_receiving = true;
         if (m_poller)
             Carry(m_poller->Receive(bytes.data(), bytes.size()));
@@ -292,13 +302,14 @@ private:
     }
 
     // Bytes come in order, at the line's pace (about half a millisecond each).
-    void Arrive(Bytes bytes, int64_t when)
+    void Arrive(Bytes bytes, int64_t when, int cutSerial = 0)
     {
         when = std::max(when, m_lineFreeAt);
         m_lineFreeAt = when + int64_t(bytes.size()) / 2;
-        m_time.At(m_lineFreeAt, [this, bytes] {
+        m_time.At(m_lineFreeAt, [this, bytes, cutSerial] {
             if (m_unplugged)
                 return;
+            m_cut.onLine = m_cut.onLine || cutSerial == m_cut.serial;
             if (m_fast) {
                 Deliver(bytes);
                 return;
@@ -332,6 +343,15 @@ private:
     bool m_unplugged = false;
     int m_guardBreaches = 0;
     bool m_receiving = false;
+    // The last reply queued was cut short (open) until the next reply or a
+    // request sent after its bytes were handed over (the reader drops them
+    // then): stray bytes meanwhile would make up its length.
+    struct {
+        bool open = false;
+        bool onLine = false;
+        bool handedOver = false;
+        int serial = 0;
+    } m_cut;
     std::optional<int64_t> m_lastReplyAt;
     std::map<Bytes, int> m_sendingsOf;
     int m_mostSendings = 0;
