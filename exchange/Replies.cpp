@@ -117,6 +117,7 @@ bool ReplyAnswers(const RequestFrame &request, const uint8_t *reply)
 void ReplyReader::Expect(const RequestFrame &request)
 {
     RememberHeld();
+    ++m_sendings;
     // A request that goes out while an earlier one still owes its reply:
     // the rest of that reply, or all of it, may yet come.
     m_wary = m_wary || m_owing;
@@ -256,6 +257,7 @@ void ReplyReader::RememberHeld()
 {
     if (m_heldFrom == 0)
         return;
+    m_heldSending = m_sendings;
     m_heldRequest = m_request.bytes;
     m_heldReply.assign(m_buffer.begin(), m_buffer.begin() + m_request.replyLength);
 }
@@ -263,11 +265,12 @@ void ReplyReader::RememberHeld()
 bool ReplyReader::HeldBefore() const
 {
     // A reply whose data end in what may start another is held, and refused
-    // when nothing follows. The same bytes again, in answer to the same
-    // request, are the instrument's own: a reply cut short and the start of
-    // another would have to come together twice just so. Without this a
-    // block whose data end so could never be read while the reader is wary.
-    return m_heldRequest == m_request.bytes
+    // when nothing follows. The same bytes again, in answer to the next
+    // sending of the same request, are the instrument's own: a reply cut
+    // short joined to the start of the next would have to come about twice
+    // in a row just so. Without this a block whose data end so could never
+    // be read while the reader is wary.
+    return m_heldSending + 1 == m_sendings && m_heldRequest == m_request.bytes
         && std::equal(m_heldReply.begin(), m_heldReply.end(), m_buffer.begin(), m_buffer.begin() + m_request.replyLength);
 }
 

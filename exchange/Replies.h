@@ -85,8 +85,10 @@ private:
     std::array<uint8_t, 272> m_buffer{};   // room for a 256-byte copy behind the header
     int m_count = 0;
     int m_heldFrom = 0;           // where another reply may start behind a complete one; 0: none
-    std::array<uint8_t, 16> m_heldRequest{};   // the last reply held and refused, and its request
-    std::vector<uint8_t> m_heldReply;
+    int m_sendings = 0;                        // requests that went out
+    int m_heldSending = 0;                     // the last reply held and refused: its sending,
+    std::array<uint8_t, 16> m_heldRequest{};   // its request
+    std::vector<uint8_t> m_heldReply;          // and its bytes
     bool m_expecting = false;
     bool m_owing = false;         // a request went out and its reply was not taken
     bool m_aloneOnLine = false;   // nothing else owed a reply when this request went out
