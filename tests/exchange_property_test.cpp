@@ -19,6 +19,7 @@
 #include "exchange/Engine.h"
 #include "exchange/ExchVars.h"
 #include "exchange/Pace.h"
+#include "exchange/WireTrace.h"
 #include "vinst/Instrument.h"
 #include "volume/BreathPoll.h"
 
@@ -150,7 +151,7 @@ public:
         };
         ExchangeReport report;
         report.ended = [this](ExchangeEnd end, const QString &) { m_end = end; };
-        m_engine = std::make_unique<ExchangeEngine>(std::move(line), std::move(report), nullptr);
+        m_engine = std::make_unique<ExchangeEngine>(std::move(line), std::move(report), &m_trace);
         FastExchange = fast;
         for (int a = 0; a < 0x10000; a += 251)
             m_instrument.answer({5, static_cast<uint16_t>(a), 1, {uint8_t(a * 7)}});
@@ -170,22 +171,34 @@ public:
         while (!m_end && m_time.Now() - start <= boundMs && m_time.Step()) {
         }
         tookMs = m_time.Now() - start;
+        CheckTakenReplies();
         if (!m_end)
             return std::nullopt;
         return *m_end == ExchangeEnd::Done;
     }
 
-    // Breath polling over the same line from here on: the poller takes the
-    // deliveries, its silence timer runs in simulated time, and what it
-    // reports (samples, its end) is kept with the time it came.
-    void Poll(BreathPoller &poller) { m_poller = &poller; }
+    // Breath polling, started afresh, over the same line from here on: the
+    // poller takes the deliveries, its silence timer runs in simulated time,
+    // and what it reports (samples, its end) is kept with the time it came.
+    void Poll(BreathPoller &poller)
+    {
+        m_poller = &poller;
+        m_pollSendings = 0;
+        Carry(poller.Start());
+    }
     void Carry(const std::vector<PollEvent> &events)
     {
+        // A reply taken or refused, or a silent interval, calls for one
+        // sending; a request goes out at most three times in a row.
+        RC_ASSERT(std::ranges::count(events, PollEvent::Send, &PollEvent::kind) <= 1);
         for (const PollEvent &event : events) {
             if (event.kind != PollEvent::Send) {
                 m_polled.push_back({m_time.Now(), event});
                 continue;
             }
+            m_pollSendings = event.frame.bytes == m_pollFrame ? m_pollSendings + 1 : 1;
+            m_pollFrame = event.frame.bytes;
+            RC_ASSERT(m_pollSendings <= BreathPoller::MaxRetries);
             Send(Bytes(event.frame.bytes.begin(), event.frame.bytes.begin() + event.frame.length));
             const int generation = ++m_pollTimer;
             m_time.At(m_time.Now() + ExchangeEngine::SilenceIntervalMs, [this, generation] {
@@ -230,6 +243,23 @@ public:
     int MostSendings() const { return m_mostSendings; }
 
 private:
+    // Every reply the engine took, as the wire trace shows it, starts with
+    // ':' and its own length and repeats the command of the request before.
+    void CheckTakenReplies()
+    {
+        const QStringList lines = m_trace.Lines();
+        QString command;
+        for (; m_traceSeen < lines.size(); ++m_traceSeen) {
+            // date, time, TX or RX, the bytes, then an empty word and the text
+            const QStringList words = lines[m_traceSeen].split(' ');
+            const QStringList bytes = words.mid(3, words.indexOf(QString(), 3) - 3);
+            if (words[2] == "TX")
+                command = bytes[2];
+            if (words[2] == "RX" && lines[m_traceSeen].contains("  reply,"))
+                RC_ASSERT(bytes[0] == "3A" && bytes[1].toInt(nullptr, 16) == bytes.size() && bytes[2] == command);
+        }
+    }
+
     bool Send(Bytes frame)
     {
         if (m_fast && m_lastReplyAt && m_time.Now() - *m_lastReplyAt < FastExchangeGuardMs)
@@ -332,6 +362,8 @@ private:
     // is polled, so that each breath sample differs from the last.
     BreathPoller *m_poller = nullptr;
     vinst::Instrument m_instrument;
+    WireTrace m_trace{1 << 20};
+    qsizetype m_traceSeen = 0;
     std::unique_ptr<ExchangeEngine> m_engine;
     Timeline m_time;
     std::optional<ExchangeEnd> m_end;
@@ -356,6 +388,9 @@ private:
     std::map<Bytes, int> m_sendingsOf;
     int m_mostSendings = 0;
     int m_pollTimer = 0;
+    std::array<uint8_t, 16> m_pollFrame{};
+    int m_pollSendings = 0;
+
     std::vector<std::pair<int64_t, PollEvent>> m_polled;
     std::vector<std::pair<int64_t, Bytes>> m_answered;
 };
@@ -593,9 +628,8 @@ void CheckPolls(const std::vector<Fault> &faults)
     constexpr int64_t Bound = 3 * (BreathPoller::MaxRetries * ExchangeEngine::SilenceIntervalMs + 2 * DeliveryQuietMs);
 
     BreathPoller poller;
-    bench.Poll(poller);
     for (int session = 0; session < 3; ++session) {
-        bench.Carry(poller.Start());
+        bench.Poll(poller);
         int64_t since = bench.Now();
         const auto polled = bench.Polled(8, Bound);
         for (const auto &[at, event] : polled) {
