@@ -244,19 +244,23 @@ public:
 
 private:
     // Every reply the engine took, as the wire trace shows it, starts with
-    // ':' and its own length and repeats the command of the request before.
+    // ':' and its own length and repeats the command of the request before;
+    // the instrument's reply to a write also repeats the data written.
     void CheckTakenReplies()
     {
         const QStringList lines = m_trace.Lines();
-        QString command;
+        QStringList request;
         for (; m_traceSeen < lines.size(); ++m_traceSeen) {
             // date, time, TX or RX, the bytes, then an empty word and the text
             const QStringList words = lines[m_traceSeen].split(' ');
             const QStringList bytes = words.mid(3, words.indexOf(QString(), 3) - 3);
             if (words[2] == "TX")
-                command = bytes[2];
-            if (words[2] == "RX" && lines[m_traceSeen].contains("  reply,"))
-                RC_ASSERT(bytes[0] == "3A" && bytes[1].toInt(nullptr, 16) == bytes.size() && bytes[2] == command);
+                request = bytes;
+            if (words[2] != "RX" || !lines[m_traceSeen].contains("  reply,"))
+                continue;
+            RC_ASSERT(bytes[0] == "3A" && bytes[1].toInt(nullptr, 16) == bytes.size() && bytes[2] == request[2]);
+            if (request[2] == "05" || request[2] == "07")
+                RC_ASSERT(bytes.mid(6) == request.mid(6, bytes.size() - 6));
         }
     }
 
