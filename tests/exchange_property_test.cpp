@@ -2,16 +2,20 @@
 // random: replies split with long gaps, noise around and inside them,
 // copies, late and cut-short replies, wrong header bytes, lost requests and
 // an unplugged adapter, in the normal and the fast exchange. The engine runs
-// in simulated time, so multi-second silences cost nothing.
+// in simulated time, so multi-second silences cost nothing. The line never
+// makes up the length of a cut-short reply with stray bytes: replies carry
+// no checksum, so that is a changed data byte, which no reader can see.
 //
 // Whatever the line does: a transfer that ends done read exactly the
 // instrument's bytes or left exactly the intended bytes in it; one that
 // fails changed nothing beyond what it would have written and nothing of the
 // program's data; every transfer ends within three sendings of each frame;
-// and in the fast exchange no request follows a reply sooner than the guard.
-// The breath-volume window's poller gets the same line: each sample it
-// reports is a pair of blocks the instrument just gave, and it reports or
-// gives up within three sendings of each request.
+// every reply taken is framed as the request's; and in the fast exchange no
+// request follows a reply sooner than the guard. The breath-volume window's
+// poller gets the same line: each sample it reports is a pair of blocks the
+// instrument just gave, it sends once per reply or silent interval and each
+// request at most three times, and it reports or gives up within three
+// sendings of each request.
 //
 // RC_PARAMS="max_success=N seed=S" sets the number of sequences and the seed
 // (scripts/exchange-property.sh).
@@ -258,8 +262,8 @@ private:
                 request = bytes;
             if (words[2] != "RX" || !lines[m_traceSeen].contains("  reply,"))
                 continue;
-            RC_ASSERT(bytes[0] == "3A" && bytes[1].toInt(nullptr, 16) == bytes.size() && bytes[2] == request[2]);
-            if (request[2] == "05" || request[2] == "07")
+            RC_ASSERT(bytes[0] == "3A" && bytes[1].toInt(nullptr, 16) == bytes.size() && bytes[2] == request.value(2));
+            if (request.value(2) == "05" || request.value(2) == "07")
                 RC_ASSERT(bytes.mid(6) == request.mid(6, bytes.size() - 6));
         }
     }
