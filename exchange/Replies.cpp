@@ -288,6 +288,9 @@ std::optional<ReplyVerdict> ReplyReader::WatchHeldEnd()
     const int from = std::exchange(m_heldFrom, 0);
     if (start == ReplyStart::Yes)
         return ResyncAt(from);
+    // No start there; one behind it may still be coming.
+    if (start == ReplyStart::No && m_count < int(m_buffer.size()))
+        return Judge();
     return Verdict();
 }
 

@@ -680,6 +680,11 @@ TEST(ExchangeProperty, LinesThatOnceFailed)
 {
     const auto f = [](Fault::Kind kind, int at = 0, int gapMs = 0) { return Fault{kind, at, gapMs, {1}}; };
     const auto read = [](int address, int count) { return Transfer{Op::Read, address, count, Bytes(size_t(count))}; };
+    const auto colonAt = [](int count, int at) {
+        Bytes data(static_cast<size_t>(count));
+        data[at] = FrameStart;
+        return data;
+    };
     const struct {
         const char *what;
         std::vector<Fault> faults;
@@ -708,6 +713,11 @@ TEST(ExchangeProperty, LinesThatOnceFailed)
         {"breath polling: a flow reply cut short, and the resent request's with noise behind its ':'",
          {f(Fault::None), f(Fault::None), f(Fault::None), f(Fault::Copy, 0, 995), f(Fault::Cut, 39), f(Fault::NoiseInHeader)},
          {}},
+        {"a write's reply with a ':' in its data cut short behind it, joined to the next reply with noise in "
+         "its header",
+         {f(Fault::None), f(Fault::None), f(Fault::Split, 0, 1879), f(Fault::Cut, 113), f(Fault::NoiseInHeader, 1),
+          f(Fault::Cut, 0), f(Fault::None), f(Fault::None), f(Fault::None)},
+         {read(0, 1), read(128, 1), read(1024, 1), {Op::Write, 65508, 28, colonAt(28, 23)}}},
         {"a late reply to a failed clock write taken for the next clock write's",
          {f(Fault::NoiseInHeader, 4), f(Fault::Split, 4, 2800), f(Fault::Late, 0, 1800), f(Fault::DropRequest)},
          {{Op::WriteClock, 25, 7, {0x12, 0x13, 0x05, 0, 0x07, 0x07, 0x26}}, {Op::WriteClock, 25, 7, {0x53, 0x50, 0x05, 0, 0x07, 0x07, 0x26}}}},
