@@ -62,41 +62,37 @@ bool EchoesData(const RequestFrame &request, const uint8_t *reply)
 }
 
 // The bytes behind the ':' of a reply to `request`: length, command, the
-// echoed address and n.
-std::vector<uint8_t> HeaderAfterStart(const RequestFrame &request)
+// echoed address and n. The address's high byte is there in every reply,
+// but a register reply may carry anything in it.
+using Header = std::vector<std::optional<uint8_t>>;
+
+Header HeaderAfterStart(const RequestFrame &request)
 {
-    std::vector<uint8_t> header = {request.replyLength, request.command(), request.bytes[3]};
-    if (!IsRegisterCommand(request))
-        header.push_back(request.bytes[4]);
-    header.push_back(ExpectedCount(request));
-    return header;
+    const std::optional<uint8_t> high = IsRegisterCommand(request) ? std::nullopt : std::optional(request.bytes[4]);
+    return {request.replyLength, request.command(), request.bytes[3], high, ExpectedCount(request)};
 }
 
 // How `bytes` [0, size) compare with `header` when `run` bytes were pushed
 // in before its byte `at`; with no run, one byte of it may differ.
-ReplyStart Compare(const std::vector<uint8_t> &header, const uint8_t *bytes, int size, int at, int run)
+ReplyStart Compare(const Header &header, const uint8_t *bytes, int size, int at, int run)
 {
     const int span = int(header.size()) + run;
     int wrong = 0;
     for (int j = 0; j < std::min(size, span); ++j) {
         if (j >= at && j < at + run)
             continue;
-        wrong += bytes[j] != header[j < at ? j : j - run];
+        const std::optional<uint8_t> expected = header[j < at ? j : j - run];
+        wrong += expected && bytes[j] != *expected;
     }
     if (wrong > (run == 0 ? 1 : 0))
         return ReplyStart::No;
-    if (size >= span)
-        return ReplyStart::Yes;
-    // Too few bytes to tell: only a header with at most one byte changed is
-    // waited for, so that data with a ':' near its end is not held for every
-    // run of noise a line might have put behind it.
-    return run == 0 ? ReplyStart::Maybe : ReplyStart::No;
+    return size >= span ? ReplyStart::Yes : ReplyStart::Maybe;
 }
 
 // Whether `bytes` [0, size) begin with `header` changed in at most one byte,
 // or with a run of up to MaxPushedIn bytes pushed in somewhere: the marks a
 // line leaves on a header. Maybe while too few bytes are there to tell.
-ReplyStart HeaderWithOneFault(const std::vector<uint8_t> &header, const uint8_t *bytes, int size)
+ReplyStart HeaderWithOneFault(const Header &header, const uint8_t *bytes, int size)
 {
     ReplyStart best = Compare(header, bytes, size, 0, 0);
     for (int run = 1; run <= MaxPushedIn; ++run) {
@@ -120,6 +116,8 @@ bool ReplyAnswers(const RequestFrame &request, const uint8_t *reply)
 
 void ReplyReader::Expect(const RequestFrame &request)
 {
+    RememberHeld();
+    ++m_sendings;
     // A request that goes out while an earlier one still owes its reply:
     // the rest of that reply, or all of it, may yet come.
     m_wary = m_wary || m_owing;
@@ -134,6 +132,7 @@ void ReplyReader::Expect(const RequestFrame &request)
 
 void ReplyReader::Idle()
 {
+    RememberHeld();
     m_count = 0;
     m_heldFrom = 0;
     m_expecting = false;
@@ -247,11 +246,32 @@ std::optional<ReplyVerdict> ReplyReader::Judge()
         if (start == ReplyStart::Maybe && maybeFrom == 0)
             maybeFrom = from;
     }
-    if (maybeFrom != 0) {
+    if (maybeFrom != 0 && !HeldBefore()) {
         m_heldFrom = maybeFrom;
         return std::nullopt;
     }
     return Verdict();
+}
+
+void ReplyReader::RememberHeld()
+{
+    if (m_heldFrom == 0)
+        return;
+    m_heldSending = m_sendings;
+    m_heldRequest = m_request.bytes;
+    m_heldReply.assign(m_buffer.begin(), m_buffer.begin() + m_request.replyLength);
+}
+
+bool ReplyReader::HeldBefore() const
+{
+    // A reply whose data end in what may start another is held, and refused
+    // when nothing follows. The same bytes again, in answer to the next
+    // sending of the same request, are the instrument's own: a reply cut
+    // short joined to the start of the next would have to come about twice
+    // in a row just so. Without this a block whose data end so could never
+    // be read while the reader is wary.
+    return m_heldSending + 1 == m_sendings && m_heldRequest == m_request.bytes
+        && std::equal(m_heldReply.begin(), m_heldReply.end(), m_buffer.begin(), m_buffer.begin() + m_request.replyLength);
 }
 
 std::optional<ReplyVerdict> ReplyReader::ResyncAt(int from)
@@ -268,6 +288,9 @@ std::optional<ReplyVerdict> ReplyReader::WatchHeldEnd()
     const int from = std::exchange(m_heldFrom, 0);
     if (start == ReplyStart::Yes)
         return ResyncAt(from);
+    // No start there; one behind it may still be coming.
+    if (start == ReplyStart::No && m_count < int(m_buffer.size()))
+        return Judge();
     return Verdict();
 }
 

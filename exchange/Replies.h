@@ -20,7 +20,9 @@
 // still owed its reply, until a request alone on the line is answered, a
 // start is also seen behind a header a line has marked (one byte changed or
 // a few pushed in): a cut-short reply of the earlier sending must not be
-// joined to the rest of a later one.
+// joined to the rest of a later one. A reply whose last bytes may begin
+// such a header is held until the next bytes tell; if none come it is
+// refused, and taken when the next sending brings the same bytes again.
 
 #include "exchange/Frames.h"
 
@@ -72,6 +74,8 @@ private:
     std::optional<ReplyVerdict> Judge();
     std::optional<ReplyVerdict> ResyncAt(int from);
     std::optional<ReplyVerdict> WatchHeldEnd();
+    void RememberHeld();
+    bool HeldBefore() const;
     std::optional<ReplyVerdict> Verdict();
 
     RequestFrame m_request;
@@ -81,6 +85,10 @@ private:
     std::array<uint8_t, 272> m_buffer{};   // room for a 256-byte copy behind the header
     int m_count = 0;
     int m_heldFrom = 0;           // where another reply may start behind a complete one; 0: none
+    int m_sendings = 0;                        // requests that went out
+    int m_heldSending = 0;                     // the last reply held and refused: its sending,
+    std::array<uint8_t, 16> m_heldRequest{};   // its request
+    std::vector<uint8_t> m_heldReply;          // and its bytes
     bool m_expecting = false;
     bool m_owing = false;         // a request went out and its reply was not taken
     bool m_aloneOnLine = false;   // nothing else owed a reply when this request went out

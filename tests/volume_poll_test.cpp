@@ -181,4 +181,26 @@ TEST(VolumePoll, SilenceSendsAFrameThreeTimesInAll)
     EXPECT_EQ(SentFrames(Feed(partial, DeviceReply())), std::vector{VolumeRequest});
 }
 
+TEST(VolumePoll, AReplyEndingLikeAnotherStartIsTakenWhenItComesAgain)
+{
+    // After a resend a reply whose last byte is a ':' may be a cut-short
+    // reply with the next one starting: it is held, and refused when
+    // nothing follows. The same bytes again answer the request.
+    QByteArray flow = FlowReply(40);
+    flow[15] = ':';
+    BreathPoller poller;
+    poller.Start();
+    Feed(poller, DeviceReply());
+    Feed(poller, VolumeReply(1, 1));
+    poller.Silence();
+    EXPECT_TRUE(Feed(poller, flow).empty());
+    EXPECT_EQ(SentFrames(poller.Silence()), std::vector{FlowRequest});
+    EXPECT_EQ(SentFrames(Feed(poller, flow)), std::vector{VolumeRequest});
+
+    // A request alone on the line answered ends the wariness: such a reply
+    // is then taken at once.
+    Feed(poller, VolumeReply(2, 2));
+    EXPECT_EQ(Samples(Feed(poller, flow)).size(), 1u);
+}
+
 } // namespace
